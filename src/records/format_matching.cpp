@@ -1,0 +1,123 @@
+#include "records/format_matching.hpp"
+
+#include "records/statement_errors.hpp"
+
+namespace records {
+namespace {
+
+active_statement current;
+
+const char* item_phrase(item_kind kind) {
+  switch (kind) {
+    case item_kind::character: return "a character item";
+    case item_kind::integer: return "an integer item";
+    case item_kind::real: return "a real item";
+    case item_kind::skip:
+    case item_kind::slash:
+    case item_kind::literal: break;
+  }
+  return "an item";
+}
+
+std::string field_name(const format_item& item) {
+  const char letter = item.kind == item_kind::character ? 'A'
+                      : item.kind == item_kind::integer ? 'I'
+                                                        : 'F';
+  std::string name(1, letter);
+  name += std::to_string(item.width);
+  if (item.kind == item_kind::real) {
+    name += '.';
+    name += std::to_string(item.decimals);
+  }
+  return name;
+}
+
+void begin_next_record(const statement_params& params) {
+  if (current.writing) {
+    end_output_record(*current.unit);
+  } else {
+    begin_next_input_record(params, *current.unit);
+  }
+}
+
+void perform_control(const statement_params& params, const format_item& item) {
+  switch (item.kind) {
+    case item_kind::skip:
+      current.unit->column += item.width;
+      break;
+    case item_kind::slash:
+      begin_next_record(params);
+      break;
+    case item_kind::literal:
+      // Input has no use for a literal's text; it is passed over like a skip.
+      if (current.writing) {
+        place_output_text(*current.unit, item.text);
+      } else {
+        current.unit->column += static_cast<std::int64_t>(item.text.size());
+      }
+      break;
+    case item_kind::character:
+    case item_kind::integer:
+    case item_kind::real:
+      break;
+  }
+}
+
+}  // namespace
+
+active_statement& begin_statement(const statement_params& params, bool writing) {
+  unit_entry* unit = connected_units().find(params.unit);
+  if (unit == nullptr) raise(statement_error(params, condition::unit_not_connected));
+  const format_parse_result& parse = cached_format(params.text);
+  if (!parse.ok()) {
+    fatal_error error = statement_error(params, condition::bad_format);
+    error.field_text = params.text;
+    error.detail = parse.error + " at character " + std::to_string(parse.error_offset + 1);
+    raise(std::move(error));
+  }
+  current = active_statement{unit, &parse.format, 0, writing};
+  return current;
+}
+
+unit_entry& active_unit() {
+  return *current.unit;
+}
+
+const format_item& next_field(const statement_params& params, item_kind wanted) {
+  const auto& items = current.format->items;
+  while (true) {
+    if (current.next_item == items.size()) {
+      if (!current.format->has_field) {
+        fatal_error error = statement_error(params, condition::item_mismatch);
+        error.detail = "the format has no field for ";
+        error.detail += item_phrase(wanted);
+        raise(std::move(error));
+      }
+      begin_next_record(params);
+      current.next_item = 0;
+      continue;
+    }
+    const format_item& item = items[current.next_item++];
+    if (!item.is_field()) {
+      perform_control(params, item);
+      continue;
+    }
+    if (item.kind != wanted) {
+      fatal_error error = statement_error(params, condition::item_mismatch);
+      error.detail = item_phrase(wanted);
+      error.detail += " met the field ";
+      error.detail += field_name(item);
+      raise(std::move(error));
+    }
+    return item;
+  }
+}
+
+void finish_format(const statement_params& params) {
+  const auto& items = current.format->items;
+  while (current.next_item < items.size() && !items[current.next_item].is_field()) {
+    perform_control(params, items[current.next_item++]);
+  }
+}
+
+}  // namespace records

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace records {
+
+// The most characters kept of one record; every position past them reads as a
+// blank. Memory stays the same however long a line in the file is.
+inline constexpr std::size_t record_limit = 4096;
+
+// Splits a file into records, one line each, reading it forward in large blocks.
+// LF ends a line; CR LF is one terminator. A last line without terminator is a
+// record; there is no record after the last terminator. Every other byte is data.
+class record_reader {
+ public:
+  enum class status { record, end_of_file, read_error };
+
+  explicit record_reader(int fd) : fd_(fd) {}
+
+  // Makes the next record current. After read_error, `error_number` says why.
+  status next_record();
+
+  std::string_view record() const { return record_; }
+  // Records made current so far: the number of the current record.
+  std::int64_t record_number() const { return record_number_; }
+  int error_number() const { return error_number_; }
+
+ private:
+  static constexpr std::size_t block_size = 64 * 1024;
+
+  bool fill_block();
+  void keep_in_spill(const char* bytes, std::size_t count);
+  void finish_record(const char* bytes, std::size_t kept, std::size_t line_length, char last_byte,
+                     bool terminated);
+
+  int fd_;
+  std::unique_ptr<char[]> block_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool at_end_of_file_ = false;
+  // A line that runs past the end of a block is gathered here, up to one byte over
+  // the limit so that a CR just past the limit can still be told from data.
+  std::unique_ptr<char[]> spill_;
+  std::size_t spill_length_ = 0;
+  std::string_view record_;
+  std::int64_t record_number_ = 0;
+  int error_number_ = 0;
+};
+
+}  // namespace records

@@ -1,0 +1,99 @@
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "records/format_matching.hpp"
+#include "records/output_editing.hpp"
+#include "records/statement_errors.hpp"
+
+namespace records {
+namespace {
+
+// A skip leaves blanks behind it once something is placed after it.
+std::string& record_at_column(unit_entry& unit) {
+  const auto placed = static_cast<std::int64_t>(unit.output_record.size());
+  if (unit.column - 1 > placed) {
+    unit.output_record.append(static_cast<std::size_t>(unit.column - 1 - placed), ' ');
+  }
+  return unit.output_record;
+}
+
+void after_placing(unit_entry& unit) {
+  unit.column = static_cast<std::int64_t>(unit.output_record.size()) + 1;
+}
+
+[[noreturn]] void raise_write_failure(const statement_params& params, int error_number) {
+  fatal_error error = statement_error(params, condition::cannot_write);
+  error.detail = system_reason(error_number);
+  raise(std::move(error));
+}
+
+void hand_to_file(const statement_params& params, unit_entry& unit) {
+  if (!unit.can_write) raise_write_failure(params, unit.read_write_errno);
+  std::string_view pending = unit.output_block;
+  while (!pending.empty()) {
+    const ssize_t count = ::write(unit.fd, pending.data(), pending.size());
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      raise_write_failure(params, errno);
+    }
+    pending.remove_prefix(static_cast<std::size_t>(count));
+  }
+  unit.output_block.clear();
+}
+
+// After the first write statement the file holds exactly the records written.
+void cut_old_contents(const statement_params& params, unit_entry& unit) {
+  if (!unit.regular_file) return;
+  const off_t end = ::lseek(unit.fd, 0, SEEK_CUR);
+  if (end < 0 || ::ftruncate(unit.fd, end) != 0) raise_write_failure(params, errno);
+}
+
+}  // namespace
+
+void place_output_text(unit_entry& unit, std::string_view text) {
+  record_at_column(unit).append(text);
+  after_placing(unit);
+}
+
+void end_output_record(unit_entry& unit) {
+  unit.output_block += unit.output_record;
+  unit.output_block += '\n';
+  unit.output_record.clear();
+  unit.column = 1;
+}
+
+void st_write(const statement_params& params) {
+  active_statement& statement = begin_statement(params, true);
+  statement.unit->output_record.clear();
+  statement.unit->column = 1;
+}
+
+void transfer_integer_write(const statement_params& params, std::int32_t item) {
+  const format_item& field = next_field(params, item_kind::integer);
+  unit_entry& unit = active_unit();
+  write_integer_field(item, field.width, record_at_column(unit));
+  after_placing(unit);
+}
+
+void transfer_real_write(const statement_params& params, float item) {
+  const format_item& field = next_field(params, item_kind::real);
+  unit_entry& unit = active_unit();
+  write_real_field(item, field.width, field.decimals, record_at_column(unit));
+  after_placing(unit);
+}
+
+void st_write_done(const statement_params& params) {
+  finish_format(params);
+  unit_entry& unit = active_unit();
+  end_output_record(unit);
+  // Each statement's records reach the file when it ends, so a refused write is
+  // reported by the statement that made it and nothing waits in memory for a close.
+  hand_to_file(params, unit);
+  if (!unit.written) {
+    unit.written = true;
+    cut_old_contents(params, unit);
+  }
+}
+
+}  // namespace records

@@ -1,0 +1,228 @@
+#include "records/input_editing.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace records {
+namespace {
+
+using namespace std::string_view_literals;
+
+struct integer_case {
+  int line;
+  std::string_view field;
+  std::int32_t value;
+  field_failure failure;
+};
+
+TEST(IntegerFieldInput, IgnoresBlanksAndKeepsTheSign) {
+  const integer_case cases[] = {
+      {__LINE__, "  -12 3 ", -123, field_failure::none},
+      {__LINE__, "", 0, field_failure::none},
+      {__LINE__, "        ", 0, field_failure::none},
+      {__LINE__, "       7", 7, field_failure::none},
+      {__LINE__, "7       ", 7, field_failure::none},
+      {__LINE__, "+5", 5, field_failure::none},
+      {__LINE__, " + 5", 5, field_failure::none},
+      {__LINE__, "-0", 0, field_failure::none},
+      {__LINE__, "00000000000000000012", 12, field_failure::none},
+      {__LINE__, "2147483647", 2147483647, field_failure::none},
+      {__LINE__, "-2147483648", std::numeric_limits<std::int32_t>::min(), field_failure::none},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "line " << c.line << ": \"" << c.field << '"');
+    const auto result = read_integer_field(c.field);
+    EXPECT_EQ(result.failure, c.failure);
+    EXPECT_EQ(result.value, c.value);
+  }
+}
+
+TEST(IntegerFieldInput, RejectsAnythingButOneSignedRunOfDigits) {
+  const integer_case cases[] = {
+      {__LINE__, "     1.0", 0, field_failure::malformed},
+      {__LINE__, "1-2", 0, field_failure::malformed},
+      {__LINE__, "--1", 0, field_failure::malformed},
+      {__LINE__, "+-1", 0, field_failure::malformed},
+      {__LINE__, "0x1F", 0, field_failure::malformed},
+      {__LINE__, "1e3", 0, field_failure::malformed},
+      {__LINE__, "\t12", 0, field_failure::malformed},
+      {__LINE__, "1\0"sv, 0, field_failure::malformed},
+      {__LINE__, "ROOT", 0, field_failure::malformed},
+      {__LINE__, "-", 0, field_failure::sign_only},
+      {__LINE__, "   +   ", 0, field_failure::sign_only},
+      {__LINE__, "2147483648", 0, field_failure::out_of_range},
+      {__LINE__, "-2147483649", 0, field_failure::out_of_range},
+      {__LINE__, "99999999999999999999", 0, field_failure::out_of_range},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "line " << c.line << ": \"" << c.field << '"');
+    EXPECT_EQ(read_integer_field(c.field).failure, c.failure);
+  }
+}
+
+struct real_case {
+  int line;
+  std::string_view field;
+  std::int32_t decimals;
+  float value;
+};
+
+void expect_same_bits(float actual, float expected) {
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(actual), std::bit_cast<std::uint32_t>(expected))
+      << actual << " vs " << expected;
+}
+
+TEST(RealFieldInput, ReadsEveryMantissaAndExponentSpelling) {
+  const real_case cases[] = {
+      {__LINE__, "  1.5E-1", 3, 0.15f},
+      {__LINE__, "-0.50000", 5, -0.5f},
+      {__LINE__, "   12345", 5, 0.12345f},  // the last d digits are the fraction
+      {__LINE__, "     125", 3, 0.125f},
+      {__LINE__, "   -5000", 5, -0.05f},
+      {__LINE__, "       5", 5, 0.00005f},
+      {__LINE__, "    123.", 5, 123.0f},  // a point overrides d
+      {__LINE__, "     .25", 5, 0.25f},
+      {__LINE__, "1 . 2 5 ", 5, 1.25f},  // blanks anywhere
+      {__LINE__, "0.50 923", 5, 0.50923f},
+      {__LINE__, "+0.24018", 5, 0.24018f},
+      {__LINE__, "  1.5e-1", 5, 0.15f},
+      {__LINE__, "  1.5D-1", 5, 0.15f},
+      {__LINE__, "  1.5d-1", 5, 0.15f},
+      {__LINE__, "   1.5-1", 5, 0.15f},  // a bare sign starts the exponent
+      {__LINE__, "   1.5+1", 5, 15.0f},
+      {__LINE__, "  1.5E+1", 5, 15.0f},
+      {__LINE__, "   1.5E1", 5, 15.0f},
+      {__LINE__, "-9.854-2", 5, -0.09854f},
+      {__LINE__, "12345E+1", 5, 1.2345f},  // implied fraction, then the exponent
+      {__LINE__, " 12345-2", 3, 0.12345f},
+      {__LINE__, "        ", 5, 0.0f},
+      {__LINE__, "", 5, 0.0f},
+      {__LINE__, "   0E999", 0, 0.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "line " << c.line << ": \"" << c.field << "\", d=" << c.decimals);
+    const auto result = read_real_field(c.field, c.decimals);
+    ASSERT_EQ(result.failure, field_failure::none);
+    expect_same_bits(result.value, c.value);
+  }
+}
+
+TEST(RealFieldInput, KeepsTheSignOfZero) {
+  EXPECT_TRUE(std::signbit(read_real_field("-0.00000", 5).value));
+  EXPECT_TRUE(std::signbit(read_real_field("      -0", 5).value));
+  EXPECT_FALSE(std::signbit(read_real_field("        ", 5).value));
+  EXPECT_FALSE(std::signbit(read_real_field("+0.0", 5).value));
+}
+
+TEST(RealFieldInput, RoundsOnceToNearestEvenAtHalfway) {
+  // 16777217 lies halfway between two binary32 values: ties go to the even one.
+  const real_case cases[] = {
+      {__LINE__, "16777216.999999", 0, 16777216.0f},
+      {__LINE__, "16777217", 0, 16777216.0f},
+      {__LINE__, "16777217.000001", 0, 16777218.0f},
+      {__LINE__, "16777219", 0, 16777220.0f},
+      // Just above the midpoint of 1 and its successor; going through a double
+      // first would round it to the midpoint and then to 1.
+      {__LINE__, "1.0000000596046448", 0, std::bit_cast<float>(0x3F800001u)},
+      {__LINE__, "1.0000000596046447", 0, 1.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "line " << c.line << ": \"" << c.field << '"');
+    expect_same_bits(read_real_field(c.field, c.decimals).value, c.value);
+  }
+}
+
+TEST(RealFieldInput, OutOfRangeValuesBecomeInfinityOrZeroWithTheirSign) {
+  constexpr float inf = std::numeric_limits<float>::infinity();
+  const real_case cases[] = {
+      {__LINE__, "3.4028235E38", 0, std::numeric_limits<float>::max()},
+      {__LINE__, "3.4028236E38", 0, inf},  // rounds past the largest finite value
+      {__LINE__, "1E39", 0, inf},
+      {__LINE__, "-1E39", 0, -inf},
+      {__LINE__, "1.0E+99", 5, inf},
+      {__LINE__, "1E999999999999", 0, inf},                       // the exponent's digits saturate
+      {__LINE__, "1E-40", 0, std::bit_cast<float>(0x000116C2u)},  // subnormal
+      {__LINE__, "1.4E-45", 0, std::bit_cast<float>(0x00000001u)},
+      {__LINE__, "7.1E-46", 0, std::bit_cast<float>(0x00000001u)},
+      {__LINE__, "7.0E-46", 0, 0.0f},
+      {__LINE__, "1.0E-99", 5, 0.0f},
+      {__LINE__, "-1.0E-99", 5, -0.0f},
+      {__LINE__, "1E-999999999999", 0, 0.0f},
+      {__LINE__, "       1-45", 5, 0.0f},  // 1e-50 after the implied fraction
+      {__LINE__, "0000000000000000000000000000000000000000001E38", 0, 1e38f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "line " << c.line << ": \"" << c.field << '"');
+    const auto result = read_real_field(c.field, c.decimals);
+    ASSERT_EQ(result.failure, field_failure::none);
+    expect_same_bits(result.value, c.value);
+  }
+}
+
+TEST(RealFieldInput, RejectsWhatIsNoDecimalReal) {
+  struct bad_case {
+    int line;
+    std::string_view field;
+    field_failure failure;
+  };
+  const bad_case cases[] = {
+      {__LINE__, "12.3x456", field_failure::malformed},
+      {__LINE__, ".", field_failure::malformed},
+      {__LINE__, "-.", field_failure::malformed},
+      {__LINE__, "E5", field_failure::malformed},
+      {__LINE__, "1.5E", field_failure::malformed},
+      {__LINE__, "1.5E+", field_failure::malformed},
+      {__LINE__, "1.5-", field_failure::malformed},
+      {__LINE__, "1.5.3", field_failure::malformed},
+      {__LINE__, "1.5E1.0", field_failure::malformed},
+      {__LINE__, "1.5E1E1", field_failure::malformed},
+      {__LINE__, "1.5Q1", field_failure::malformed},
+      {__LINE__, "--1.5", field_failure::malformed},
+      {__LINE__, "1,5", field_failure::malformed},
+      {__LINE__, "inf", field_failure::malformed},
+      {__LINE__, "-Infinity", field_failure::malformed},
+      {__LINE__, "nan", field_failure::malformed},
+      {__LINE__, "0x1p3", field_failure::malformed},
+      {__LINE__, "\t1.5", field_failure::malformed},
+      {__LINE__, "1.5\0"sv, field_failure::malformed},
+      {__LINE__,
+       "\xB1"
+       "1.5",
+       field_failure::malformed},
+      {__LINE__, "-", field_failure::sign_only},
+      {__LINE__, "  +     ", field_failure::sign_only},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "line " << c.line);
+    EXPECT_EQ(read_real_field(c.field, 5).failure, c.failure);
+  }
+}
+
+TEST(NumericFieldInput, RejectsFieldsWiderThanAnyFormatAllows) {
+  const std::string wide(256, '1');
+  EXPECT_EQ(read_integer_field(wide).failure, field_failure::too_wide);
+  EXPECT_EQ(read_real_field(wide, 0).failure, field_failure::too_wide);
+  // The widest allowed field converts: 255 digits exceed binary32's range.
+  EXPECT_EQ(read_real_field(wide.substr(1), 0).value, std::numeric_limits<float>::infinity());
+}
+
+TEST(CharacterFieldInput, FitsTheFieldToTheItem) {
+  std::array<char, 4> item{};
+  read_character_field("EIGE", item);
+  EXPECT_EQ(std::string_view(item.data(), 4), "EIGE");
+  read_character_field("ab", item);
+  EXPECT_EQ(std::string_view(item.data(), 4), "ab  ");
+  read_character_field("abcdef", item);
+  EXPECT_EQ(std::string_view(item.data(), 4), "cdef");
+  read_character_field("\0\n\r\xFF"sv, item);
+  EXPECT_EQ(std::string_view(item.data(), 4), "\0\n\r\xFF"sv);
+}
+
+}  // namespace
+}  // namespace records

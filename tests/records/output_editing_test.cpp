@@ -1,0 +1,180 @@
+#include "records/output_editing.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace records {
+namespace {
+
+std::string integer_text(std::int32_t value, std::int32_t width) {
+  std::string record;
+  write_integer_field(value, width, record);
+  return record;
+}
+
+std::string real_text(float value, std::int32_t width, std::int32_t decimals) {
+  std::string record;
+  write_real_field(value, width, decimals, record);
+  return record;
+}
+
+TEST(IntegerFieldOutput, RightJustifiesOrFillsWithAsterisks) {
+  struct integer_case {
+    int line;
+    std::int32_t value;
+    std::int32_t width;
+    std::string_view text;
+  };
+  const integer_case cases[] = {
+      {__LINE__, 42, 5, "   42"},
+      {__LINE__, 0, 5, "    0"},
+      {__LINE__, -5, 5, "   -5"},
+      {__LINE__, 99999, 5, "99999"},
+      {__LINE__, 100000, 5, "*****"},
+      {__LINE__, -9999, 5, "-9999"},
+      {__LINE__, -10000, 5, "*****"},
+      {__LINE__, 999, 3, "999"},
+      {__LINE__, 1000, 3, "***"},
+      {__LINE__, -99, 3, "-99"},
+      {__LINE__, -100, 3, "***"},
+      {__LINE__, 7, 1, "7"},
+      {__LINE__, -1, 1, "*"},
+      {__LINE__, std::numeric_limits<std::int32_t>::min(), 11, "-2147483648"},
+      {__LINE__, std::numeric_limits<std::int32_t>::min(), 10, "**********"},
+      {__LINE__, std::numeric_limits<std::int32_t>::max(), 12, "  2147483647"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "line " << c.line << ": " << c.value << " I" << c.width);
+    EXPECT_EQ(integer_text(c.value, c.width), c.text);
+  }
+}
+
+struct real_case {
+  int line;
+  float value;
+  std::int32_t width;
+  std::int32_t decimals;
+  std::string_view text;
+};
+
+void check(const real_case& c) {
+  SCOPED_TRACE(testing::Message() << "line " << c.line << ": " << c.value << " F" << c.width << '.'
+                                  << c.decimals);
+  EXPECT_EQ(real_text(c.value, c.width, c.decimals), c.text);
+}
+
+TEST(RealFieldOutput, WritesTheVectorFileValues) {
+  const real_case cases[] = {
+      {__LINE__, 0.5f, 10, 5, "   0.50000"},
+      {__LINE__, -0.5f, 10, 5, "  -0.50000"},
+      {__LINE__, 12345.6f, 10, 5, "**********"},
+      {__LINE__, 1.0f / 3.0f, 10, 5, "   0.33333"},
+      {__LINE__, 0.0f, 10, 5, "   0.00000"},
+      {__LINE__, -0.000001f, 10, 5, "  -0.00000"},  // rounds to zero, keeps its sign
+      {__LINE__, -0.0f, 10, 5, "  -0.00000"},
+      {__LINE__, 0.000004f, 10, 5, "   0.00000"},
+      {__LINE__, -0.43210f, 10, 5, "  -0.43210"},
+      {__LINE__, 1.0f, 10, 5, "   1.00000"},
+      {__LINE__, 123.456f, 10, 5, " 123.45600"},
+  };
+  for (const auto& c : cases)
+    check(c);
+}
+
+TEST(RealFieldOutput, F10Point5HoldsValuesFromMinus999ToJustBelow10000) {
+  // Binary32 has no value between 9999.99902 and 10000, nor between -999.99994
+  // and -1000: the decimal -999.99999 itself reads as -1000 and overflows.
+  const real_case cases[] = {
+      {__LINE__, std::nextafter(10000.0f, 0.0f), 10, 5, "9999.99902"},
+      {__LINE__, 10000.0f, 10, 5, "**********"},
+      {__LINE__, std::nextafter(-1000.0f, 0.0f), 10, 5, "-999.99994"},
+      {__LINE__, -1000.0f, 10, 5, "**********"},
+      {__LINE__, -999.99999f, 10, 5, "**********"},
+      {__LINE__, 9999.99999f, 10, 5, "**********"},
+      {__LINE__, -999.99f, 10, 5, "-999.98999"},
+      {__LINE__, std::numeric_limits<float>::max(), 10, 5, "**********"},
+      {__LINE__, std::numeric_limits<float>::max(), 46, 5,
+       " 340282346638528859811704183484516925440.00000"},
+  };
+  for (const auto& c : cases)
+    check(c);
+}
+
+TEST(RealFieldOutput, DropsTheLeadingZeroOnlyWhenThatMakesItFit) {
+  const real_case cases[] = {
+      {__LINE__, 0.5f, 4, 2, "0.50"},
+      {__LINE__, 0.5f, 3, 2, ".50"},
+      {__LINE__, -0.5f, 5, 2, "-0.50"},
+      {__LINE__, -0.5f, 4, 2, "-.50"},
+      {__LINE__, -0.5f, 3, 2, "***"},
+      {__LINE__, -0.0f, 4, 2, "-.00"},
+      {__LINE__, 0.25f, 2, 1, ".2"},
+      {__LINE__, 1.5f, 3, 2, "***"},  // the zero is optional only before the point
+      {__LINE__, 0.3f, 2, 0, "0."},
+      {__LINE__, 0.3f, 1, 0, "."},
+      {__LINE__, 2.5f, 2, 0, "2."},
+      {__LINE__, 3.5f, 2, 0, "4."},
+      {__LINE__, -2.5f, 3, 0, "-2."},
+  };
+  for (const auto& c : cases)
+    check(c);
+}
+
+TEST(RealFieldOutput, RoundsTheExactBinaryValueTiesToEven) {
+  const real_case cases[] = {
+      {__LINE__, 0.25f, 10, 1, "       0.2"},  // exact ties
+      {__LINE__, 0.75f, 10, 1, "       0.8"},
+      {__LINE__, 0.125f, 10, 2, "      0.12"},
+      {__LINE__, 0.375f, 10, 2, "      0.38"},
+      {__LINE__, 2.5f, 3, 0, " 2."},
+      // Decimal text that looks like a tie is not one in binary: 1.005 is stored
+      // as 1.00499999523 and 0.15 as 0.150000006.
+      {__LINE__, 1.005f, 10, 2, "      1.00"},
+      {__LINE__, 0.15f, 10, 1, "       0.2"},
+      {__LINE__, 0.241805f, 10, 5, "   0.24181"},
+      {__LINE__, 0.391055f, 10, 5, "   0.39105"},
+  };
+  for (const auto& c : cases)
+    check(c);
+}
+
+TEST(RealFieldOutput, InfinityAndNotANumberAreAsterisks) {
+  const real_case cases[] = {
+      {__LINE__, std::numeric_limits<float>::infinity(), 10, 5, "**********"},
+      {__LINE__, -std::numeric_limits<float>::infinity(), 10, 5, "**********"},
+      {__LINE__, std::numeric_limits<float>::quiet_NaN(), 10, 5, "**********"},
+      {__LINE__, -std::numeric_limits<float>::quiet_NaN(), 3, 1, "***"},
+  };
+  for (const auto& c : cases)
+    check(c);
+}
+
+TEST(RealFieldOutput, EveryTextHasExactlyItsWidth) {
+  const float values[] = {0.0f,
+                          -0.0f,
+                          1e-30f,
+                          -1e-30f,
+                          0.5f,
+                          -0.5f,
+                          9.99999f,
+                          -9.99999f,
+                          99.5f,
+                          1e10f,
+                          -1e10f,
+                          3.0e38f,
+                          std::numeric_limits<float>::denorm_min()};
+  for (const float value : values) {
+    for (std::int32_t width = 1; width <= 12; ++width) {
+      for (std::int32_t decimals = 0; decimals <= width; ++decimals) {
+        SCOPED_TRACE(testing::Message() << value << " F" << width << '.' << decimals);
+        EXPECT_EQ(real_text(value, width, decimals).size(), static_cast<std::size_t>(width));
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace records

@@ -1,0 +1,322 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <bit>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "records/statement.hpp"
+#include "support/statement_fixture.hpp"
+
+namespace records {
+namespace {
+
+using namespace std::string_literals;
+using testing_support::fatal_error_of;
+using testing_support::read_file;
+using testing_support::write_file;
+using word = std::array<char, 4>;
+
+std::string text_of(const word& w) {
+  return {w.data(), w.size()};
+}
+
+class ReadStatement : public testing_support::statement_test {
+ protected:
+  // Connects unit 4 to a file holding `bytes`.
+  void listing(const std::string& bytes) {
+    write_file("listing", bytes);
+    open_unit(4, "listing");
+  }
+  // One statement reading two character items; returns the first.
+  std::string read_words(std::string_view format) {
+    const auto s = statement(4, 30, format);
+    word first{};
+    word second{};
+    st_read(s);
+    transfer_character(s, first);
+    transfer_character(s, second);
+    st_read_done(s);
+    return text_of(first) + text_of(second);
+  }
+  std::int32_t read_one_integer(std::string_view format) {
+    const auto s = statement(4, 31, format);
+    std::int32_t value = -1;
+    st_read(s);
+    transfer_integer(s, value);
+    st_read_done(s);
+    return value;
+  }
+};
+
+TEST_F(ReadStatement, StopsAtTheFirstFieldItemAfterTheLastItem) {
+  // The I4 columns of the second record hold letters: they are never converted.
+  listing("first\n   ABCDEFGH  ROOT    NO.!\nthird\n");
+  EXPECT_EQ(read_words("(/,3X,2A4,2X,I4,4X,I4)"), "ABCDEFGH");
+  EXPECT_EQ(read_words("(2A4)"), "third   ");
+}
+
+TEST_F(ReadStatement, LeadingSlashesConsumeRecordsBeforeTheItems) {
+  listing("one\ntwo\nthreeABC\nfour\n");
+  EXPECT_EQ(read_words("(//,2A4)"), "threeABC");
+  EXPECT_EQ(read_words("(2A4)"), "four    ");
+}
+
+TEST_F(ReadStatement, TrailingSlashesAreCarriedOutAtTheEnd) {
+  listing("12\nskipped\n34\n");
+  EXPECT_EQ(read_one_integer("(I2,/)"), 12);
+  EXPECT_EQ(read_one_integer("(I2)"), 34);
+}
+
+TEST_F(ReadStatement, ShortRecordsReadAsBlankPadded) {
+  listing("0123456789\n\n");
+  const auto s = statement(4, 18, "(9X,32X,4I8)");
+  std::array<std::int32_t, 4> roots{1, 1, 1, 1};
+  st_read(s);
+  for (auto& root : roots)
+    transfer_integer(s, root);
+  st_read_done(s);
+  EXPECT_EQ(roots, (std::array<std::int32_t, 4>{0, 0, 0, 0}));
+  EXPECT_EQ(read_words("(16X,2A4)"), "        ");
+}
+
+TEST_F(ReadStatement, AFieldMayStartInsideTheRecordAndEndPastIt) {
+  listing("    12\n");
+  const auto s = statement(4, 5, "(4X,I8)");
+  std::int32_t value = 0;
+  st_read(s);
+  transfer_integer(s, value);
+  st_read_done(s);
+  EXPECT_EQ(value, 12);
+}
+
+TEST_F(ReadStatement, CrLfAndLfFilesReadAlike) {
+  for (const std::string terminator : {"\n", "\r\n"}) {
+    SCOPED_TRACE(terminator.size());
+    listing("                EIGENVECTORS" + terminator + "  1.5E-1" + terminator);
+    EXPECT_EQ(read_words("(16X,2A4)"), "EIGENVEC");
+    const auto s = statement(4, 21, "(F8.3)");
+    float value = 0;
+    st_read(s);
+    transfer_real(s, value);
+    st_read_done(s);
+    EXPECT_EQ(value, 0.15f);
+    (void)connected_units().close_all();
+  }
+}
+
+TEST_F(ReadStatement, RevertsToANewRecordWhenItemsOutlastTheFormat) {
+  listing(" 1\n 2\n 3\n 4\n");
+  const auto s = statement(4, 7, "(I2)");
+  std::array<std::int32_t, 3> values{};
+  st_read(s);
+  for (auto& value : values)
+    transfer_integer(s, value);
+  st_read_done(s);
+  EXPECT_EQ(values, (std::array<std::int32_t, 3>{1, 2, 3}));
+  EXPECT_EQ(read_one_integer("(I2)"), 4);
+}
+
+TEST_F(ReadStatement, EndOfFileIsFatalEvenForCharacterItems) {
+  listing("only\n");
+  read_words("(2A4)");
+  const auto error = fatal_error_of([&] { read_words("(16X,2A4)"); });
+  EXPECT_EQ(error.what_happened, condition::end_of_file);
+  EXPECT_EQ(error.statement_line, 30);
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 30: end of file after record 1");
+}
+
+TEST_F(ReadStatement, EndOfFileMetByASlashAfterTheItems) {
+  listing("12\n");
+  const auto error = fatal_error_of([&] { read_one_integer("(I2,/)"); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 31: end of file after record 1");
+}
+
+TEST_F(ReadStatement, EndOfFileInAnEmptyFile) {
+  listing("");
+  const auto error = fatal_error_of([&] { read_words("(16X,2A4)"); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 30: end of file: the file holds no records");
+}
+
+TEST_F(ReadStatement, ABadFieldNamesItsRecordColumnsAndText) {
+  listing("x\n" + std::string(43, ' ') + "12.3x456\n" + std::string(43, ' ') + "12\x01\n");
+  read_words("(2A4)");
+  const auto s = statement(4, 25, "(43X,F8.5)");
+  float value = 0;
+  st_read(s);
+  auto error = fatal_error_of([&] { transfer_real(s, value); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 25, record 2, columns 44-51: "
+            "bad real field \"12.3x456\"");
+
+  // A field that runs past the record shows its padding; a control byte shows as \xNN.
+  open_unit(4, "listing");
+  read_words("(2A4)");
+  read_words("(2A4)");
+  st_read(s);
+  error = fatal_error_of([&] { transfer_real(s, value); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 25, record 3, columns 44-51: "
+            "bad real field \"12\\x01     \"");
+}
+
+TEST_F(ReadStatement, BadIntegerFieldsSayWhyWhenTheTextDoesNot) {
+  listing("2147483648\n   -\n");
+  auto error = fatal_error_of([&] { read_one_integer("(I10)"); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 31, record 1, columns 1-10: "
+            "bad integer field \"2147483648\" (beyond the signed 32-bit range)");
+  open_unit(4, "listing");
+  read_words("(2A4)");
+  error = fatal_error_of([&] { read_one_integer("(I4)"); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 31, record 2, columns 1-4: "
+            "bad integer field \"   -\" (a sign without digits)");
+}
+
+TEST_F(ReadStatement, AFatalErrorClosesEveryUnit) {
+  listing("");
+  write_file("other", "");
+  open_unit(7, "other");
+  fatal_error_of([&] { read_words("(2A4)"); });
+  EXPECT_EQ(connected_units().find(4), nullptr);
+  EXPECT_EQ(connected_units().find(7), nullptr);
+}
+
+TEST_F(ReadStatement, MisusedStatementsAreFatalNotUndefined) {
+  listing("abcd\nabcd\nabcd\n");
+  auto error = fatal_error_of([&] { read_one_integer("(A4)"); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 31: an integer item met the field A4");
+
+  open_unit(4, "listing");
+  error = fatal_error_of([&] { read_one_integer("(4X)"); });
+  EXPECT_EQ(error.what_happened, condition::item_mismatch);
+
+  open_unit(4, "listing");
+  error = fatal_error_of([&] { read_one_integer("(I4"); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: listing (unit 4), statement line 31: bad format \"(I4\" (missing \")\" at "
+            "character 4)");
+
+  error = fatal_error_of([&] { st_read(statement(9, 3, "(I4)")); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: unit 9, statement line 3: no file is connected to the unit");
+}
+
+TEST_F(ReadStatement, EveryCorpusDecimalThroughAnF8Point0FieldGivesItsExactBits) {
+  std::ifstream corpus(EIGPICK_TEST_DATA_DIR "/decimal-float32.txt");
+  ASSERT_TRUE(corpus) << "missing " EIGPICK_TEST_DATA_DIR "/decimal-float32.txt";
+  std::vector<std::uint32_t> expected_bits;
+  std::vector<std::string> decimals;
+  std::string listing_text;
+  for (std::string line; std::getline(corpus, line);) {
+    std::istringstream fields(line);
+    std::string hex;
+    std::string decimal;
+    fields >> hex >> decimal;
+    ASSERT_LE(decimal.size(), 8u) << line;
+    expected_bits.push_back(static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16)));
+    decimals.push_back(decimal);
+    listing_text += std::string(8 - decimal.size(), ' ') + decimal + '\n';
+  }
+  ASSERT_GT(decimals.size(), 11000u);
+  listing(listing_text);
+  const auto s = statement(4, 40, "(F8.0)");
+  int mismatches = 0;
+  for (std::size_t n = 0; n < decimals.size(); ++n) {
+    float value = 0;
+    st_read(s);
+    transfer_real(s, value);
+    st_read_done(s);
+    const auto bits = std::bit_cast<std::uint32_t>(value);
+    if (bits != expected_bits[n] && ++mismatches <= 10) {
+      ADD_FAILURE() << decimals[n] << ": got " << std::hex << bits << ", want " << expected_bits[n];
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+}
+
+using Opening = ReadStatement;
+
+TEST_F(Opening, CreatesAnAbsentFileEmptyAndLeavesAnExistingOneAlone) {
+  open_unit(4, "absent");
+  EXPECT_EQ(read_file("absent"), "");
+  write_file("present", "kept\nas it was\n");
+  open_unit(7, "present");
+  stop_string();
+  EXPECT_EQ(read_file("present"), "kept\nas it was\n");
+}
+
+TEST_F(Opening, ADirectoryCannotBeConnected) {
+  ASSERT_EQ(::mkdir("folder", 0755), 0);
+  const auto error = fatal_error_of([&] { st_open(statement(7, 9, "folder")); });
+  EXPECT_EQ(
+      fatal_report(error),
+      "eigpick: folder (unit 7), statement line 9: cannot open or create the file: Is a directory");
+}
+
+TEST_F(Opening, AFileInAMissingDirectoryCannotBeCreated) {
+  const auto error = fatal_error_of([&] { st_open(statement(4, 8, "no/such/file")); });
+  EXPECT_EQ(fatal_report(error),
+            "eigpick: no/such/file (unit 4), statement line 8: cannot open or create the file: "
+            "No such file or directory");
+}
+
+TEST_F(Opening, AFileThatMayOnlyBeReadOpensForReading) {
+  // Root may write any file by its permissions; a sysfs attribute it may not.
+  std::string name = "read-only";
+  if (::geteuid() == 0) {
+    name = "/sys/kernel/mm/transparent_hugepage/hpage_pmd_size";
+    if (::access(name.c_str(), R_OK) != 0) GTEST_SKIP() << "no read-only file for root here";
+  } else {
+    write_file(name, "4096\n");
+    ASSERT_EQ(::chmod(name.c_str(), 0444), 0);
+  }
+  open_unit(4, name);
+  EXPECT_GT(read_one_integer("(I8)"), 0);
+  open_unit(7, name);
+  const auto s = statement(7, 50, "(I5)");
+  st_write(s);
+  transfer_integer_write(s, 1);
+  const auto error = fatal_error_of([&] { st_write_done(s); });
+  EXPECT_EQ(error.what_happened, condition::cannot_write);
+  EXPECT_EQ(error.detail, "Permission denied");
+}
+
+TEST(CompareString, ComparesUnsignedBytesWithTheShorterTextBlankPadded) {
+  struct compare_case {
+    int line;
+    std::string_view first;
+    std::string_view second;
+    int sign;
+  };
+  const compare_case cases[] = {
+      {__LINE__, "EIGE", "EIGE", 0},
+      {__LINE__, "  Px", "  PX", 1},
+      {__LINE__, "  PX", "  Px", -1},
+      {__LINE__, "  Px", "  px", -1},
+      {__LINE__, "Px  ", "  Px", 1},
+      {__LINE__, "ab", "ab  ", 0},
+      {__LINE__, "ab  ", "ab", 0},
+      {__LINE__, "ab", "ab\x01", 1},    // the padding blank sorts after \x01
+      {__LINE__, "a\xFF", "a\x01", 1},  // unsigned: 0xFF is the largest byte
+      {__LINE__, "", "", 0},
+      {__LINE__, "", "    ", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "line " << c.line);
+    const int result = compare_string(c.first, c.second);
+    EXPECT_EQ((result > 0) - (result < 0), c.sign);
+  }
+}
+
+}  // namespace
+}  // namespace records
