@@ -9,12 +9,16 @@ active_statement current;
 
 const char* item_phrase(item_kind kind) {
   switch (kind) {
-    case item_kind::character: return "a character item";
-    case item_kind::integer: return "an integer item";
-    case item_kind::real: return "a real item";
+    case item_kind::character:
+      return "a character item";
+    case item_kind::integer:
+      return "an integer item";
+    case item_kind::real:
+      return "a real item";
     case item_kind::skip:
     case item_kind::slash:
-    case item_kind::literal: break;
+    case item_kind::literal:
+      break;
   }
   return "an item";
 }

@@ -23,7 +23,7 @@ void right_justify(std::string_view text, std::int32_t width, std::string& recor
 }  // namespace
 
 void write_integer_field(std::int32_t value, std::int32_t width, std::string& record) {
-  std::array<char, 16> text;
+  std::array<char, 16> text{};
   const auto written = std::to_chars(text.data(), text.data() + text.size(), value);
   right_justify({text.data(), static_cast<std::size_t>(written.ptr - text.data())}, width, record);
 }
@@ -34,7 +34,7 @@ void write_real_field(float value, std::int32_t width, std::int32_t decimals, st
     return;
   }
   // The largest binary32 has 39 integer digits; add sign, point and the decimals.
-  std::array<char, 48 + max_field_width> text;
+  std::array<char, 48 + max_field_width> text{};
   const auto written =
       std::to_chars(text.data(), text.data() + text.size(), static_cast<double>(value),
                     std::chars_format::fixed, static_cast<int>(decimals));

@@ -29,7 +29,7 @@ class record_reader {
   int error_number() const { return error_number_; }
 
  private:
-  static constexpr std::size_t block_size = 64 * 1024;
+  static constexpr std::size_t block_size = std::size_t{64} * 1024;
 
   bool fill_block();
   void keep_in_spill(const char* bytes, std::size_t count);
