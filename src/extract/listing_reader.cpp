@@ -21,23 +21,21 @@ label read_two_words(std::int32_t line, std::string_view format) {
   return first;
 }
 
-template <std::size_t count>
-void read_integers(std::int32_t line, std::string_view format,
-                   std::array<std::int32_t, table_columns>& values) {
-  const auto statement = listing_statement(line, format);
-  st_read(statement);
-  for (std::size_t j = 0; j < count; ++j)
-    records::transfer_integer(statement, values[j]);
-  st_read_done(statement);
+void transfer(const records::statement_params& statement, std::int32_t& item) {
+  records::transfer_integer(statement, item);
+}
+void transfer(const records::statement_params& statement, float& item) {
+  records::transfer_real(statement, item);
 }
 
-template <std::size_t count>
-void read_reals(std::int32_t line, std::string_view format,
-                std::array<float, table_columns>& values) {
+// One header record of root numbers or eigenvalues into the first `count` columns.
+template <std::size_t count, typename T>
+void read_header_values(std::int32_t line, std::string_view format,
+                        std::array<T, table_columns>& values) {
   const auto statement = listing_statement(line, format);
   st_read(statement);
   for (std::size_t j = 0; j < count; ++j)
-    records::transfer_real(statement, values[j]);
+    transfer(statement, values[j]);
   st_read_done(statement);
 }
 
@@ -64,9 +62,9 @@ bool find_marker() {
 
 void read_block_a(coefficient_table& table) {
   read_two_words(17, "(/,3X,2A4,2X,I4,4X,I4)");
-  read_integers<4>(18, "(9X,32X,4I8)", table.root_number);
+  read_header_values<4>(18, "(9X,32X,4I8)", table.root_number);
   read_two_words(20, "(//,2A4)");
-  read_reals<4>(21, "(11X,32X,4F8.3)", table.eigenvalue);
+  read_header_values<4>(21, "(11X,32X,4F8.3)", table.eigenvalue);
   read_two_words(23, "(16X,2A4)");
   const auto row_statement = listing_statement(25, "(2A4,I3,32X,4F8.5)");
   for (std::int32_t k = 1;; ++k) {
@@ -84,9 +82,9 @@ void read_block_a(coefficient_table& table) {
 }
 
 void read_block_b(coefficient_table& table) {
-  read_integers<6>(58, "(/,11X,I6,5I8)", table.root_number);
+  read_header_values<6>(58, "(/,11X,I6,5I8)", table.root_number);
   read_two_words(60, "(//,2A4)");
-  read_reals<6>(61, "(11X,6F8.3)", table.eigenvalue);
+  read_header_values<6>(61, "(11X,6F8.3)", table.eigenvalue);
   read_two_words(63, "(16X,2A4)");
   // Block B tests nothing: it takes block A's N rows whatever they hold.
   const auto row_statement = listing_statement(74, "(2A4,I3,6F8.5)");
