@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,8 +31,8 @@ struct unit_entry {
 
   std::string output_record;  // the record under construction
   std::string output_block;   // ended records not yet handed to the file
-  std::int64_t records_written = 0;
-  bool written = false;  // a write statement has ended since the unit was connected
+  off_t complete_bytes = 0;   // file length after the last statement that completed
+  bool written = false;       // a write statement has ended since the unit was connected
 };
 
 struct close_failure {

@@ -28,6 +28,14 @@ void after_placing(unit_entry& unit) {
   raise(std::move(error));
 }
 
+// A statement whose records did not all reach the file takes back the part that
+// did, so the file never ends in a partial record.
+[[noreturn]] void raise_partial_write(const statement_params& params, unit_entry& unit,
+                                      int error_number) {
+  if (unit.regular_file) (void)::ftruncate(unit.fd, unit.complete_bytes);
+  raise_write_failure(params, error_number);
+}
+
 void hand_to_file(const statement_params& params, unit_entry& unit) {
   if (!unit.can_write) raise_write_failure(params, unit.read_write_errno);
   std::string_view pending = unit.output_block;
@@ -35,18 +43,19 @@ void hand_to_file(const statement_params& params, unit_entry& unit) {
     const ssize_t count = ::write(unit.fd, pending.data(), pending.size());
     if (count < 0) {
       if (errno == EINTR) continue;
-      raise_write_failure(params, errno);
+      raise_partial_write(params, unit, errno);
     }
     pending.remove_prefix(static_cast<std::size_t>(count));
   }
+  unit.complete_bytes += static_cast<off_t>(unit.output_block.size());
   unit.output_block.clear();
 }
 
 // After the first write statement the file holds exactly the records written.
 void cut_old_contents(const statement_params& params, unit_entry& unit) {
-  if (!unit.regular_file) return;
-  const off_t end = ::lseek(unit.fd, 0, SEEK_CUR);
-  if (end < 0 || ::ftruncate(unit.fd, end) != 0) raise_write_failure(params, errno);
+  if (unit.regular_file && ::ftruncate(unit.fd, unit.complete_bytes) != 0) {
+    raise_write_failure(params, errno);
+  }
 }
 
 }  // namespace
