@@ -1,0 +1,269 @@
+# shellcheck shell=bash
+# Shared helpers for the process tests of eigpick.
+#
+# A script sources this file with two arguments: the eigpick executable and
+# the source tree.  Every case runs in its own fresh working directory below
+# one scratch directory that is removed when the script exits.  Assertions
+# print a message naming the case and carry on; `finish` ends the script with
+# status 1 when any case failed.
+
+set -u
+export LC_ALL=C
+
+if [[ $# -lt 2 ]]; then
+    echo "usage: $0 EIGPICK SOURCE_DIR" >&2
+    exit 2
+fi
+
+EIGPICK=$(realpath -- "$1")
+SOURCE_DIR=$(realpath -- "$2")
+EXAMPLE_LISTING=$SOURCE_DIR/examples/hdat.out
+EXAMPLE_VECTORS=$SOURCE_DIR/examples/fort.50.expected
+
+# Report lines of the two units begin with these words.
+# shellcheck disable=SC2034
+LISTING="eigpick: hdat.out (unit 4), statement line"
+# shellcheck disable=SC2034
+VECTORS="eigpick: fort.50 (unit 7), statement line"
+
+for needed in "$EIGPICK" "$EXAMPLE_LISTING" "$EXAMPLE_VECTORS"; do
+    if [[ ! -e $needed ]]; then
+        echo "missing: $needed" >&2
+        exit 2
+    fi
+done
+
+SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-process.XXXXXX")
+trap 'chmod -R u+rwx "$SCRATCH" 2>/dev/null; rm -rf -- "$SCRATCH"' EXIT
+
+CASE_COUNT=0
+FAILED_COUNT=0
+CASE_NAME=""
+CASE_DIR=""
+CASE_FAILED=0
+STATUS=""
+STDOUT_FILE=""
+STDERR_FILE=""
+
+# new_case NAME: starts a case with a fresh, empty working directory CASE_DIR.
+new_case() {
+    CASE_NAME=$1
+    CASE_COUNT=$((CASE_COUNT + 1))
+    CASE_FAILED=0
+    CASE_DIR=$SCRATCH/case$CASE_COUNT
+    mkdir -p -- "$CASE_DIR"
+    STDOUT_FILE=$SCRATCH/case$CASE_COUNT.stdout
+    STDERR_FILE=$SCRATCH/case$CASE_COUNT.stderr
+    STATUS=""
+}
+
+# fail MESSAGE...: records a failure of the current case.
+fail() {
+    printf 'FAIL [%s]: %s\n' "$CASE_NAME" "$*"
+    if [[ $CASE_FAILED -eq 0 ]]; then
+        CASE_FAILED=1
+        FAILED_COUNT=$((FAILED_COUNT + 1))
+    fi
+}
+
+# run_program [ARGS...]: runs eigpick in CASE_DIR with no standard input,
+# capturing stdout and stderr separately; the exit status goes to STATUS.
+# shellcheck disable=SC2120 # most cases pass no arguments
+run_program() {
+    STATUS=0
+    (cd -- "$CASE_DIR" && exec "$EIGPICK" "$@") </dev/null >"$STDOUT_FILE" 2>"$STDERR_FILE" || STATUS=$?
+}
+
+# run_wrapped COMMAND...: like run_program, but the command line is given in
+# full; the word EIGPICK in it stands for the executable.
+run_wrapped() {
+    local -a words=()
+    local word
+    for word in "$@"; do
+        if [[ $word == EIGPICK ]]; then words+=("$EIGPICK"); else words+=("$word"); fi
+    done
+    STATUS=0
+    (cd -- "$CASE_DIR" && exec "${words[@]}") </dev/null >"$STDOUT_FILE" 2>"$STDERR_FILE" || STATUS=$?
+}
+
+# show FILE: a readable rendering of a file's bytes for failure messages.
+show() {
+    if [[ ! -e $1 ]]; then
+        echo "    (no file)"
+    elif [[ ! -s $1 ]]; then
+        echo "    (empty)"
+    else
+        head -c 2000 -- "$1" | od -An -c | head -n 20 | sed 's/^/    /'
+    fi
+}
+
+expect_status() {
+    if [[ $STATUS != "$1" ]]; then
+        fail "exit status: expected $1, got $STATUS"
+    fi
+}
+
+expect_no_stdout() {
+    if [[ -s $STDOUT_FILE ]]; then
+        fail "standard output should be empty, it holds:"
+        show "$STDOUT_FILE"
+    fi
+}
+
+# expect_stderr LINE: standard error holds exactly LINE and a newline; an
+# empty LINE means standard error must be empty.
+expect_stderr() {
+    local expected=$1
+    if [[ -z $expected ]]; then
+        if [[ -s $STDERR_FILE ]]; then
+            fail "standard error should be empty, it holds:"
+            show "$STDERR_FILE"
+        fi
+    elif ! printf '%s\n' "$expected" | cmp -s - "$STDERR_FILE"; then
+        fail "standard error differs"
+        printf '    expected: %s\n' "$expected"
+        printf '    actual:   %s\n' "$(head -c 2000 -- "$STDERR_FILE")"
+        if [[ $(wc -l <"$STDERR_FILE") -ne 1 ]]; then
+            echo "    (actual holds $(wc -l <"$STDERR_FILE") newline characters)"
+        fi
+    fi
+}
+
+# expect_same_file ACTUAL EXPECTED: byte-for-byte equality.
+expect_same_file() {
+    local actual=$1 expected=$2
+    if [[ ! -f $actual ]]; then
+        fail "$(basename -- "$actual") should be a regular file, but it is missing or not a file"
+    elif ! cmp -s -- "$actual" "$expected"; then
+        fail "$(basename -- "$actual") differs from the expected bytes (diff expected actual):"
+        diff -a -- "$expected" "$actual" | head -n 20 | sed 's/^/    /'
+        echo "    sizes: expected $(wc -c <"$expected"), actual $(wc -c <"$actual")"
+    fi
+}
+
+# expect_bytes FILE TEXT: FILE holds exactly TEXT (printf %s, no newline added).
+expect_bytes() {
+    local want=$SCRATCH/want.$$
+    printf '%s' "$2" >"$want"
+    expect_same_file "$1" "$want"
+    rm -f -- "$want"
+}
+
+expect_empty_file() {
+    if [[ ! -f $1 ]]; then
+        fail "$(basename -- "$1") should exist as an empty file, but it is missing or not a file"
+    elif [[ -s $1 ]]; then
+        fail "$(basename -- "$1") should be empty, it holds:"
+        show "$1"
+    fi
+}
+
+expect_absent() {
+    if [[ -e $1 || -L $1 ]]; then
+        fail "$(basename -- "$1") should not exist"
+    fi
+}
+
+# expect_outcome STATUS STDERR_LINE: the common checks after a run.
+expect_outcome() {
+    expect_status "$1"
+    expect_no_stdout
+    expect_stderr "$2"
+}
+
+# finish: prints a summary and ends the script.
+finish() {
+    if [[ $FAILED_COUNT -gt 0 ]]; then
+        echo "$FAILED_COUNT of $CASE_COUNT cases failed"
+        exit 1
+    fi
+    echo "all $CASE_COUNT cases passed"
+    exit 0
+}
+
+# ---- building listings -------------------------------------------------
+
+# first_records FILE K: the first K records (lines) of FILE.
+first_records() {
+    head -n "$2" -- "$1"
+}
+
+# replace_columns SOURCE DEST RECORD COLUMN TEXT: copies SOURCE to DEST with
+# the characters of record RECORD from column COLUMN on replaced by TEXT
+# (backslash escapes of printf %b allowed, e.g. \0 for a NUL byte).  A record
+# shorter than COLUMN - 1 is first padded with blanks.
+replace_columns() {
+    local source=$1 dest=$2 record=$3 column=$4 text=$5
+    local line width
+    line=$(sed -n "${record}p" -- "$source")
+    while [[ ${#line} -lt $((column - 1)) ]]; do line+=" "; done
+    width=$(printf '%b' "$text" | wc -c)
+    {
+        head -n $((record - 1)) -- "$source"
+        printf '%s' "${line:0:column-1}"
+        printf '%b' "$text"
+        printf '%s\n' "${line:column-1+width}"
+        tail -n +$((record + 1)) -- "$source"
+    } >"$dest"
+}
+
+# listing_with COLUMN_EDITS...: writes CASE_DIR/hdat.out as the example with
+# edits applied; each edit is three words RECORD COLUMN TEXT.
+listing_with() {
+    local current=$SCRATCH/listing.$$ next=$SCRATCH/listing-next.$$
+    cp -- "$EXAMPLE_LISTING" "$current"
+    while [[ $# -ge 3 ]]; do
+        replace_columns "$current" "$next" "$1" "$2" "$3"
+        mv -- "$next" "$current"
+        shift 3
+    done
+    mv -- "$current" "$CASE_DIR/hdat.out"
+}
+
+# ---- expected vector files ----------------------------------------------
+# With the example's N = 18 each of the ten sections of fort.50 has five
+# records: two empty ones, the header, and two coefficient records (12 + 6).
+
+# vector_value_place SECTION POSITION: prints "RECORD COLUMN" of value
+# POSITION (1-18, output order) of section SECTION (1-10).
+vector_value_place() {
+    local section=$1 position=$2
+    echo "$((5 + 5 * (section - 1) + (position - 1) / 12)) $((10 * ((position - 1) % 12) + 1))"
+}
+
+# header_record SECTION: the record number of a section's header.
+header_record() {
+    echo $((4 + 5 * ($1 - 1)))
+}
+
+# expected_with EDITS...: writes SCRATCH/expected as the expected vector file
+# of the example with edits applied, each three words RECORD COLUMN TEXT.
+EXPECTED_FILE=""
+expected_with() {
+    EXPECTED_FILE=$SCRATCH/expected$CASE_COUNT
+    local next=$SCRATCH/expected-next.$$
+    cp -- "$EXAMPLE_VECTORS" "$EXPECTED_FILE"
+    while [[ $# -ge 3 ]]; do
+        replace_columns "$EXPECTED_FILE" "$next" "$1" "$2" "$3"
+        mv -- "$next" "$EXPECTED_FILE"
+        shift 3
+    done
+}
+
+# Records of fort.50 that a run has written once block A is done: the count
+# record and four sections.
+BLOCK_A_RECORDS=21
+
+# expected_block_a_only: SCRATCH file holding the first 21 expected records.
+expected_block_a_only() {
+    EXPECTED_FILE=$SCRATCH/expected$CASE_COUNT
+    first_records "$EXAMPLE_VECTORS" "$BLOCK_A_RECORDS" >"$EXPECTED_FILE"
+}
+
+# old_vector_file PATH: a stale fort.50 from an earlier run (5000 records),
+# larger than any output of the example.  OLD_VECTORS keeps a pristine copy.
+OLD_VECTORS=$SCRATCH/old-vectors
+seq -f 'old record %g of an earlier run, never to survive a write' 5000 >"$OLD_VECTORS"
+old_vector_file() {
+    cp -- "$OLD_VECTORS" "$1"
+}
