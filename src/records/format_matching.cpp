@@ -3,9 +3,10 @@
 #include "records/statement_errors.hpp"
 
 namespace records {
-namespace {
 
-active_statement current;
+active_statement current_statement;
+
+namespace {
 
 const char* item_phrase(item_kind kind) {
   switch (kind) {
@@ -37,27 +38,27 @@ std::string field_name(const format_item& item) {
 }
 
 void begin_next_record(const statement_params& params) {
-  if (current.writing) {
-    end_output_record(*current.unit);
+  if (current_statement.writing) {
+    end_output_record(*current_statement.unit);
   } else {
-    begin_next_input_record(params, *current.unit);
+    begin_next_input_record(params, *current_statement.unit);
   }
 }
 
 void perform_control(const statement_params& params, const format_item& item) {
   switch (item.kind) {
     case item_kind::skip:
-      current.unit->column += item.width;
+      current_statement.unit->column += item.width;
       break;
     case item_kind::slash:
       begin_next_record(params);
       break;
     case item_kind::literal:
       // Input has no use for a literal's text; it is passed over like a skip.
-      if (current.writing) {
-        place_output_text(*current.unit, item.text);
+      if (current_statement.writing) {
+        place_output_text(*current_statement.unit, item.text);
       } else {
-        current.unit->column += static_cast<std::int64_t>(item.text.size());
+        current_statement.unit->column += static_cast<std::int64_t>(item.text.size());
       }
       break;
     case item_kind::character:
@@ -79,29 +80,29 @@ active_statement& begin_statement(const statement_params& params, bool writing) 
     error.detail = parse.error + " at character " + std::to_string(parse.error_offset + 1);
     raise(std::move(error));
   }
-  current = active_statement{unit, &parse.format, 0, writing};
-  return current;
+  current_statement = active_statement{unit, &parse.format, 0, writing};
+  return current_statement;
 }
 
 unit_entry& active_unit() {
-  return *current.unit;
+  return *current_statement.unit;
 }
 
-const format_item& next_field(const statement_params& params, item_kind wanted) {
-  const auto& items = current.format->items;
+const format_item& next_field_slow(const statement_params& params, item_kind wanted) {
+  const auto& items = current_statement.format->items;
   while (true) {
-    if (current.next_item == items.size()) {
-      if (!current.format->has_field) {
+    if (current_statement.next_item == items.size()) {
+      if (!current_statement.format->has_field) {
         fatal_error error = statement_error(params, condition::item_mismatch);
         error.detail = "the format has no field for ";
         error.detail += item_phrase(wanted);
         raise(std::move(error));
       }
       begin_next_record(params);
-      current.next_item = 0;
+      current_statement.next_item = 0;
       continue;
     }
-    const format_item& item = items[current.next_item++];
+    const format_item& item = items[current_statement.next_item++];
     if (!item.is_field()) {
       perform_control(params, item);
       continue;
@@ -118,9 +119,10 @@ const format_item& next_field(const statement_params& params, item_kind wanted) 
 }
 
 void finish_format(const statement_params& params) {
-  const auto& items = current.format->items;
-  while (current.next_item < items.size() && !items[current.next_item].is_field()) {
-    perform_control(params, items[current.next_item++]);
+  const auto& items = current_statement.format->items;
+  while (current_statement.next_item < items.size() &&
+         !items[current_statement.next_item].is_field()) {
+    perform_control(params, items[current_statement.next_item++]);
   }
 }
 

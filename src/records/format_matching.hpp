@@ -23,10 +23,32 @@ active_statement& begin_statement(const statement_params& params, bool writing);
 // The unit of the statement in progress.
 unit_entry& active_unit();
 
+// The statement in progress; only one is ever open.
+extern active_statement current_statement;
+
+// next_field from an item that is neither a skip nor a field of the wanted kind.
+const format_item& next_field_slow(const statement_params& params, item_kind wanted);
+
 // Carries the format on to the next field item, performing the skips, slashes and
 // literals before it; an item that finds the format at its ")" reverts it to the
 // first item on a new record. A field of another kind than `wanted` is fatal.
-const format_item& next_field(const statement_params& params, item_kind wanted);
+// Inline because it runs for every item; most of the time only skips stand
+// before the field.
+inline const format_item& next_field(const statement_params& params, item_kind wanted) {
+  active_statement& statement = current_statement;
+  const auto& items = statement.format->items;
+  while (statement.next_item < items.size()) {
+    const format_item& item = items[statement.next_item];
+    if (item.kind == wanted) {
+      ++statement.next_item;
+      return item;
+    }
+    if (item.kind != item_kind::skip) break;
+    statement.unit->column += item.width;
+    ++statement.next_item;
+  }
+  return next_field_slow(params, wanted);
+}
 
 // The end of a statement: skips, slashes and literals are performed up to the next
 // field item or the ")", whichever comes first.

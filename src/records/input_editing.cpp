@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "records/format.hpp"
+#include "records/quick_input.hpp"
 
 namespace records {
 namespace {
@@ -80,6 +81,7 @@ void read_character_field(std::string_view field, std::span<char> item) {
 
 field_result<std::int32_t> read_integer_field(std::string_view field) {
   if (field.size() > static_cast<std::size_t>(max_field_width)) return {0, field_failure::too_wide};
+  if (const auto quick = read_short_integer(field)) return {*quick, field_failure::none};
   number_text text;
   std::size_t length = 0;
   blank_free_scanner scan(field);
@@ -162,7 +164,7 @@ float out_of_range_value(const char* digits, std::size_t digit_count, std::int32
 
 }  // namespace
 
-field_result<float> read_real_field(std::string_view field, std::int32_t decimals) {
+field_result<float> read_real_field_by_text(std::string_view field, std::int32_t decimals) {
   if (field.size() > static_cast<std::size_t>(max_field_width)) return {0, field_failure::too_wide};
   blank_free_scanner scan(field);
   if (scan.at_end()) return {0.0f, field_failure::none};
@@ -194,6 +196,14 @@ field_result<float> read_real_field(std::string_view field, std::int32_t decimal
   }
   if (error != std::errc{} || end != text.data() + length) return {0.0f, field_failure::malformed};
   return {value, field_failure::none};
+}
+
+field_result<float> read_real_field(std::string_view field, std::int32_t decimals) {
+  // The quick route knows nothing of widths; a field too wide must fail all the same.
+  if (field.size() <= static_cast<std::size_t>(max_field_width)) {
+    if (const auto quick = read_plain_real(field, decimals)) return {*quick, field_failure::none};
+  }
+  return read_real_field_by_text(field, decimals);
 }
 
 }  // namespace records

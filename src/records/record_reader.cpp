@@ -9,7 +9,7 @@
 namespace records {
 
 bool record_reader::fill_block() {
-  if (!block_) block_ = std::make_unique<char[]>(block_size);
+  if (!block_) block_ = std::make_unique_for_overwrite<char[]>(block_size);
   begin_ = end_ = 0;
   while (true) {
     const ssize_t count = ::read(fd_, block_.get(), block_size);
@@ -26,7 +26,7 @@ bool record_reader::fill_block() {
 }
 
 void record_reader::keep_in_spill(const char* bytes, std::size_t count) {
-  if (!spill_) spill_ = std::make_unique<char[]>(record_limit + 1);
+  if (!spill_) spill_ = std::make_unique_for_overwrite<char[]>(record_limit + 1);
   const std::size_t room = record_limit + 1 - spill_length_;
   const std::size_t kept = std::min(count, room);
   std::memcpy(spill_.get() + spill_length_, bytes, kept);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "records/record_buffer.hpp"
 #include "records/record_reader.hpp"
 
 namespace records {
@@ -29,10 +30,10 @@ struct unit_entry {
   std::unique_ptr<record_reader> reader;  // made on the first read
   std::int64_t column = 1;                // 1-based position in the current record
 
-  std::string output_record;  // the record under construction
-  std::string output_block;   // ended records not yet handed to the file
-  off_t complete_bytes = 0;   // file length after the last statement that completed
-  bool written = false;       // a write statement has ended since the unit was connected
+  record_buffer output_record;  // the record under construction
+  std::string output_block;     // ended records not yet handed to the file
+  off_t complete_bytes = 0;     // file length after the last statement that completed
+  bool written = false;         // a write statement has ended since the unit was connected
 };
 
 struct close_failure {

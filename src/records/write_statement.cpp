@@ -1,6 +1,8 @@
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <span>
 
 #include "records/format_matching.hpp"
 #include "records/output_editing.hpp"
@@ -9,17 +11,16 @@
 namespace records {
 namespace {
 
-// A skip leaves blanks behind it once something is placed after it.
-std::string& record_at_column(unit_entry& unit) {
-  const auto placed = static_cast<std::int64_t>(unit.output_record.size());
-  if (unit.column - 1 > placed) {
-    unit.output_record.append(static_cast<std::size_t>(unit.column - 1 - placed), ' ');
-  }
-  return unit.output_record;
-}
-
-void after_placing(unit_entry& unit) {
-  unit.column = static_cast<std::int64_t>(unit.output_record.size()) + 1;
+// The next `width` columns of the record at the current column; a skip leaves
+// blanks behind it once something is placed after it.
+std::span<char> next_columns(unit_entry& unit, std::size_t width) {
+  record_buffer& record = unit.output_record;
+  const auto placed = static_cast<std::int64_t>(record.size());
+  if (unit.column - 1 > placed)
+    record.append_blanks(static_cast<std::size_t>(unit.column - 1 - placed));
+  std::span<char> columns(record.extend(width), width);
+  unit.column = static_cast<std::int64_t>(record.size()) + 1;
+  return columns;
 }
 
 [[noreturn]] void raise_write_failure(const statement_params& params, int error_number) {
@@ -61,12 +62,12 @@ void cut_old_contents(const statement_params& params, unit_entry& unit) {
 }  // namespace
 
 void place_output_text(unit_entry& unit, std::string_view text) {
-  record_at_column(unit).append(text);
-  after_placing(unit);
+  const std::span<char> columns = next_columns(unit, text.size());
+  std::copy(text.begin(), text.end(), columns.begin());
 }
 
 void end_output_record(unit_entry& unit) {
-  unit.output_block += unit.output_record;
+  unit.output_block += unit.output_record.text();
   unit.output_block += '\n';
   unit.output_record.clear();
   unit.column = 1;
@@ -81,15 +82,13 @@ void st_write(const statement_params& params) {
 void transfer_integer_write(const statement_params& params, std::int32_t item) {
   const format_item& field = next_field(params, item_kind::integer);
   unit_entry& unit = active_unit();
-  write_integer_field(item, field.width, record_at_column(unit));
-  after_placing(unit);
+  write_integer_field(item, next_columns(unit, static_cast<std::size_t>(field.width)));
 }
 
 void transfer_real_write(const statement_params& params, float item) {
   const format_item& field = next_field(params, item_kind::real);
   unit_entry& unit = active_unit();
-  write_real_field(item, field.width, field.decimals, record_at_column(unit));
-  after_placing(unit);
+  write_real_field(item, field.decimals, next_columns(unit, static_cast<std::size_t>(field.width)));
 }
 
 void st_write_done(const statement_params& params) {

@@ -212,6 +212,23 @@ TEST(NumericFieldInput, RejectsFieldsWiderThanAnyFormatAllows) {
   EXPECT_EQ(read_real_field(wide.substr(1), 0).value, std::numeric_limits<float>::infinity());
 }
 
+// Found by fuzz_fields (input "\x80\xff\x00", a real field of 256 blanks): the
+// quick routes for common shapes answered before the width was checked.
+TEST(NumericFieldInput, RejectsWideFieldsOfEveryShape) {
+  const std::string fields[] = {
+      std::string(256, ' '),
+      std::string(255, ' ') + "5",
+      std::string(254, ' ') + "-5",
+      std::string(250, ' ') + "1.2500",
+  };
+  for (const auto& field : fields) {
+    SCOPED_TRACE(testing::Message() << "field ending \"" << field.substr(248) << '"');
+    EXPECT_EQ(read_integer_field(field).failure, field_failure::too_wide);
+    EXPECT_EQ(read_real_field(field, 0).failure, field_failure::too_wide);
+    EXPECT_EQ(read_real_field(field, 5).failure, field_failure::too_wide);
+  }
+}
+
 TEST(CharacterFieldInput, FitsTheFieldToTheItem) {
   std::array<char, 4> item{};
   read_character_field("EIGE", item);
@@ -222,6 +239,41 @@ TEST(CharacterFieldInput, FitsTheFieldToTheItem) {
   EXPECT_EQ(std::string_view(item.data(), 4), "cdef");
   read_character_field("\0\n\r\xFF"sv, item);
   EXPECT_EQ(std::string_view(item.data(), 4), "\0\n\r\xFF"sv);
+}
+
+}  // namespace
+}  // namespace records
+
+namespace records {
+namespace {
+
+// Every 8-column field over a small alphabet of digits, blanks, signs, points and
+// an exponent letter: the quick routes must agree with the general conversion.
+TEST(RealFieldInput, QuickRoutesAgreeWithTheGeneralConversion) {
+  const char alphabet[] = {' ', '0', '1', '7', '9', '.', '-', '+', 'E'};
+  constexpr std::size_t letters = sizeof alphabet;
+  std::string field(8, ' ');
+  int mismatches = 0;
+  std::size_t total = 1;
+  for (int i = 0; i < 8; ++i)
+    total *= letters;
+  for (std::size_t code = 0; code < total; code += 7) {  // every seventh of 43 million
+    std::size_t rest = code;
+    for (auto& c : field) {
+      c = alphabet[rest % letters];
+      rest /= letters;
+    }
+    for (const std::int32_t decimals : {0, 5}) {
+      const auto quick = read_real_field(field, decimals);
+      const auto general = read_real_field_by_text(field, decimals);
+      if ((quick.failure != general.failure || std::bit_cast<std::uint32_t>(quick.value) !=
+                                                   std::bit_cast<std::uint32_t>(general.value)) &&
+          ++mismatches <= 10) {
+        ADD_FAILURE() << '"' << field << "\" d=" << decimals;
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace

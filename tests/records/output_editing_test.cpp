@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
 
@@ -171,6 +173,53 @@ TEST(RealFieldOutput, EveryTextHasExactlyItsWidth) {
       for (std::int32_t decimals = 0; decimals <= width; ++decimals) {
         SCOPED_TRACE(testing::Message() << value << " F" << width << '.' << decimals);
         EXPECT_EQ(real_text(value, width, decimals).size(), static_cast<std::size_t>(width));
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace records
+
+namespace records {
+namespace {
+
+// What printf's exact "%.*f" makes of the value under the field's rules.
+std::string printf_field(float value, std::int32_t width, std::int32_t decimals) {
+  if (!std::isfinite(value)) return std::string(static_cast<std::size_t>(width), '*');
+  char buffer[128];
+  std::snprintf(buffer, sizeof buffer, "%.*f", static_cast<int>(decimals),
+                static_cast<double>(value));
+  std::string text = buffer;
+  if (decimals == 0) text += '.';
+  const std::size_t sign = text[0] == '-' ? 1 : 0;
+  if (text.size() > static_cast<std::size_t>(width) && text.compare(sign, 2, "0.") == 0) {
+    text.erase(sign, 1);
+  }
+  if (text.size() > static_cast<std::size_t>(width))
+    return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+}
+
+TEST(RealFieldOutput, AgreesWithExactPrintfOverManyValues) {
+  struct shape {
+    std::int32_t width;
+    std::int32_t decimals;
+  };
+  const shape shapes[] = {{10, 5}, {8, 3}, {6, 0}, {4, 2}, {20, 12}, {30, 15}};
+  std::uint32_t state = 12345;
+  int mismatches = 0;
+  for (int n = 0; n < 200000 && mismatches < 10; ++n) {
+    state = state * 1664525u + 1013904223u;
+    // Bit patterns spread over every exponent, and decimals around the ties.
+    const float value = n % 2 == 0 ? std::bit_cast<float>(state)
+                                   : static_cast<float>(static_cast<std::int32_t>(state)) / 1e7f;
+    for (const auto& s : shapes) {
+      const std::string expected = printf_field(value, s.width, s.decimals);
+      const std::string actual = real_text(value, s.width, s.decimals);
+      if (actual != expected && ++mismatches <= 10) {
+        ADD_FAILURE() << std::hexfloat << value << " F" << s.width << '.' << s.decimals << ": \""
+                      << actual << "\" vs \"" << expected << '"';
       }
     }
   }
