@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Checks that the whole-process comparison is fair: the baseline counts records
+# as eigpick does, and the generated listings make eigpick read exactly the
+# records that bench/run.sh hands to the baseline.
+#
+#   bench/tools_test.sh EIGPICK SOURCE_DIR
+set -u
+export LC_ALL=C
+
+if [[ $# -ne 2 ]]; then
+  echo "usage: $0 EIGPICK SOURCE_DIR" >&2
+  exit 2
+fi
+eigpick=$(realpath -- "$1")
+source_dir=$(realpath -- "$2")
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-bench-test.XXXXXX")
+trap 'rm -rf -- "$scratch"' EXIT
+
+# shellcheck source=../tests/support/checks.sh
+source "$source_dir/tests/support/checks.sh"
+
+cc -O2 -o "$scratch/baseline" "$source_dir/bench/baseline.c" || exit 1
+
+# baseline_status CASE RECORDS: the baseline's exit status on the listing in CASE.
+baseline_status() {
+  (cd "$scratch/$1" && "$scratch/baseline" "$2" 2>/dev/null)
+  echo $?
+}
+
+# Listings whose record count is easy to get wrong, and the records each holds.
+# A line longer than the baseline's buffer must still count once.
+mkdir "$scratch/long" "$scratch/unterminated" "$scratch/crlf" "$scratch/empty_lines"
+{
+  head -c 10000 /dev/zero | tr '\0' 'x'
+  printf '\nsecond\nthird\n'
+} >"$scratch/long/hdat.out"
+printf 'one\ntwo' >"$scratch/unterminated/hdat.out"
+printf 'one\r\ntwo\r\n' >"$scratch/crlf/hdat.out"
+printf '\n\n\n' >"$scratch/empty_lines/hdat.out"
+
+while read -r case_name records; do
+  check "baseline reads all $records records of $case_name" 0 "$(baseline_status "$case_name" "$records")"
+  check "baseline finds no record $((records + 1)) in $case_name" 1 \
+    "$(baseline_status "$case_name" $((records + 1)))"
+done <<'EOF'
+long 3
+unterminated 2
+crlf 2
+empty_lines 3
+EOF
+check "baseline rejects a count that is no number" 2 "$(baseline_status long 3x)"
+
+# For each shape, eigpick must finish on the listing cut after the counted
+# records, and meet the end of the file when one record less is left.
+while read -r banner rows last_line; do
+  shape="banner $banner, rows $rows"
+  dir="$scratch/listing_${banner}_$rows"
+  mkdir "$dir"
+  records=$(awk -v banner="$banner" -v rows="$rows" -v count=1 -f "$source_dir/bench/make_listing.awk")
+  awk -v banner="$banner" -v rows="$rows" -f "$source_dir/bench/make_listing.awk" >"$dir/full"
+
+  head -n "$records" "$dir/full" >"$dir/hdat.out"
+  (cd "$dir" && "$eigpick" 2>"$dir/stderr")
+  check "eigpick finishes on $records records ($shape)" "0:" "$?:$(cat "$dir/stderr")"
+  sections=$((rows > 0 ? (rows + 11) / 12 : 1))
+  check "fort.50 records ($shape)" $((1 + 10 * (3 + sections))) "$(wc -l <"$dir/fort.50")"
+  check "fort.50 row count ($shape)" "$(printf '%5d' "$rows")" "$(head -n 1 "$dir/fort.50")"
+
+  head -n $((records - 1)) "$dir/full" >"$dir/hdat.out"
+  (cd "$dir" && "$eigpick" 2>"$dir/stderr")
+  check "eigpick needs record $records ($shape)" \
+    "1:eigpick: hdat.out (unit 4), statement line $last_line: end of file after record $((records - 1))" \
+    "$?:$(cat "$dir/stderr")"
+done <<'EOF'
+300 200 74
+3 37 74
+0 1 74
+5 0 63
+EOF
+
+finish_checks

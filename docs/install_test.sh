@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Checks what a user gets from an install: the program and its manual page in
+# their places, a page that renders without warnings, and examples in it that
+# the installed program really prints.
+#
+#   docs/install_test.sh BUILD_DIR SOURCE_DIR
+# Exits 77 (skipped) without groff, which renders the page.
+set -u
+export LC_ALL=C
+
+if [[ $# -ne 2 ]]; then
+  echo "usage: $0 BUILD_DIR SOURCE_DIR" >&2
+  exit 2
+fi
+build_dir=$(realpath -- "$1")
+source_dir=$(realpath -- "$2")
+page=$source_dir/docs/eigpick.1
+if ! command -v groff >/dev/null 2>&1; then
+  echo "groff is missing (apt-get install groff-base): skipped"
+  exit 77
+fi
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-install-test.XXXXXX")
+trap 'rm -rf -- "$scratch"' EXIT
+
+# shellcheck source=../tests/support/checks.sh
+source "$source_dir/tests/support/checks.sh"
+
+check "groff finds nothing to warn about" "" "$(groff -man -ww -z "$page" 2>&1)"
+
+prefix=$scratch/prefix
+cmake --install "$build_dir" --prefix "$prefix" >"$scratch/install.log" 2>&1
+check "cmake --install succeeds" 0 "$?"
+check "the program is installed executable" yes "$([[ -x $prefix/bin/eigpick ]] && echo yes)"
+check "the page is installed as it stands" same \
+  "$(cmp -s "$page" "$prefix/share/man/man1/eigpick.1" && echo same)"
+
+# The examples as a reader sees them, margins removed.
+groff -man -Tascii -P-cbou "$page" 2>/dev/null | sed -n '/^EXAMPLES/,$p' |
+  sed 's/^       //' >"$scratch/examples.txt"
+example_line() { grep -F -- "$1" "$scratch/examples.txt" | head -n 1; }
+
+# Runs the installed program in a directory holding LISTING; prints its stderr.
+run_on() {
+  mkdir -p "$scratch/run" && rm -f "$scratch/run/"*
+  cat >"$scratch/run/hdat.out"
+  (cd "$scratch/run" && "$prefix/bin/eigpick" 2>&1)
+}
+
+listing=$source_dir/examples/hdat.out
+run_on <"$listing" >/dev/null
+check "the example's first record of fort.50" "$(sed -n '/head -n 4 fort.50/{n;p}' "$scratch/examples.txt")" \
+  "$(head -n 1 "$scratch/run/fort.50")"
+check "the example's first header" "$(example_line '    E (  5 ) =')" "$(sed -n 4p "$scratch/run/fort.50")"
+
+# Record 57 of the bundled listing is a row of block A; its first coefficient
+# field, columns 44-51, gets a stray letter.
+actual=$(awk 'NR == 57 { $0 = substr($0, 1, 43) "12.3x456" substr($0, 52) } { print }' "$listing" | run_on)
+check "the bad real field example" "$(example_line 'statement line 25,')" "$actual"
+
+actual=$(seq 312 | run_on)
+check "the end-of-file example" "$(example_line 'statement line 12:')" "$actual"
+
+finish_checks
