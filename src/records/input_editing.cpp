@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <limits>
 
 #include "records/format.hpp"
@@ -71,6 +72,11 @@ std::string_view failure_detail(field_failure failure) {
 }
 
 void read_character_field(std::string_view field, std::span<char> item) {
+  // Labels are four characters read through A4: one fixed-size copy.
+  if (field.size() == 4 && item.size() == 4) {
+    std::memcpy(item.data(), field.data(), 4);
+    return;
+  }
   if (field.size() >= item.size()) {
     std::copy(field.end() - static_cast<std::ptrdiff_t>(item.size()), field.end(), item.begin());
     return;

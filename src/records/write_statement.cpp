@@ -13,11 +13,12 @@ namespace {
 
 // The next `width` columns of the record at the current column; a skip leaves
 // blanks behind it once something is placed after it.
-std::span<char> next_columns(unit_entry& unit, std::size_t width) {
+[[gnu::always_inline]] inline std::span<char> next_columns(unit_entry& unit, std::size_t width) {
   record_buffer& record = unit.output_record;
   const auto placed = static_cast<std::int64_t>(record.size());
-  if (unit.column - 1 > placed)
+  if (unit.column - 1 > placed) {
     record.append_blanks(static_cast<std::size_t>(unit.column - 1 - placed));
+  }
   std::span<char> columns(record.extend(width), width);
   unit.column = static_cast<std::int64_t>(record.size()) + 1;
   return columns;
