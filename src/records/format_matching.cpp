@@ -84,10 +84,6 @@ active_statement& begin_statement(const statement_params& params, bool writing) 
   return current_statement;
 }
 
-unit_entry& active_unit() {
-  return *current_statement.unit;
-}
-
 const format_item& next_field_slow(const statement_params& params, item_kind wanted) {
   const auto& items = current_statement.format->items;
   while (true) {

@@ -20,11 +20,13 @@ struct active_statement {
 // current; an unconnected unit or a text that is no format is fatal.
 active_statement& begin_statement(const statement_params& params, bool writing);
 
-// The unit of the statement in progress.
-unit_entry& active_unit();
-
 // The statement in progress; only one is ever open.
 extern active_statement current_statement;
+
+// The unit of the statement in progress.
+inline unit_entry& active_unit() {
+  return *current_statement.unit;
+}
 
 // next_field from an item that is neither a skip nor a field of the wanted kind.
 const format_item& next_field_slow(const statement_params& params, item_kind wanted);

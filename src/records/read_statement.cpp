@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <array>
-#include <limits>
 
 #include "records/format_matching.hpp"
 #include "records/input_editing.hpp"

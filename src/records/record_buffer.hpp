@@ -19,7 +19,6 @@ class record_buffer {
     size_ += count;
     return columns;
   }
-  void append(std::string_view text) { std::memcpy(extend(text.size()), text.data(), text.size()); }
   void append_blanks(std::size_t count) { std::memset(extend(count), ' ', count); }
   void clear() { size_ = 0; }
   std::size_t size() const { return size_; }
