@@ -229,14 +229,14 @@ constexpr int last_block_a_line = 25;
 constexpr int first_block_b_line = 58;
 
 void check_report(const fatal_error& error, const std::vector<std::string_view>& listing) {
-  const std::string report = records::fatal_report(error);
+  const std::string report(records::fatal_report(error).view());
   require(!report.empty(), "an empty report");
   for (const char c : report) {
     const auto byte = static_cast<unsigned char>(c);
     require(byte >= 0x20 && byte < 0x7F, "the report is not one line of printable ASCII");
   }
   // Only the listing's contents can go wrong: both files open and take every write.
-  require(error.unit == 4 && error.file_name == "hdat.out", "a failure outside the listing");
+  require(error.unit == 4 && error.file_name.view() == "hdat.out", "a failure outside the listing");
   const int line = error.statement_line;
   require(line == 12 || line == 17 || line == 18 || line == 20 || line == 21 || line == 23 ||
               line == 25 || line == 58 || line == 60 || line == 61 || line == 63 || line == 74,
@@ -253,7 +253,7 @@ void check_report(const fatal_error& error, const std::vector<std::string_view>&
                   error.last_column <= 75,
               "a bad field outside the listing's fields");
       const auto record = listing[static_cast<std::size_t>(error.record - 1)];
-      require(error.field_text == columns(record, error.first_column, error.last_column),
+      require(error.field_text.view() == columns(record, error.first_column, error.last_column),
               "the reported field is not what the listing holds there");
       break;
     }

@@ -1,80 +1,118 @@
 #include "records/fatal_error.hpp"
 
+#include <charconv>
 #include <string_view>
 
 namespace records {
-
-std::string printable(std::string_view bytes) {
-  static constexpr char hex_digits[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(bytes.size());
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte <= 0x7E && c != '"' && c != '\\') {
-      out += c;
-    } else {
-      out += "\\x";
-      out += hex_digits[byte >> 4];
-      out += hex_digits[byte & 0x0F];
-    }
-  }
-  return out;
-}
-
 namespace {
 
-std::string quoted(std::string_view bytes) {
-  return '"' + printable(bytes) + '"';
+void append_number(report_line& line, std::int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  line.append({digits, static_cast<std::size_t>(end - digits)});
 }
 
-std::string with_detail(std::string text, const std::string& detail) {
-  if (!detail.empty()) text += " (" + detail + ")";
-  return text;
+void append_quoted(report_line& line, std::string_view bytes) {
+  line.push_back('"');
+  append_printable(line, bytes);
+  line.push_back('"');
 }
 
-std::string describe_condition(const fatal_error& e) {
+void append_detail(report_line& line, const fatal_error& e) {
+  if (e.detail.empty()) return;
+  line.append(" (");
+  line.append(e.detail.view());
+  line.push_back(')');
+}
+
+void describe_condition(report_line& line, const fatal_error& e) {
   switch (e.what_happened) {
     case condition::cannot_open:
-      return "cannot open or create the file: " + e.detail;
+      line.append("cannot open or create the file: ");
+      line.append(e.detail.view());
+      return;
     case condition::cannot_read:
-      return "cannot read the file: " + e.detail;
+      line.append("cannot read the file: ");
+      line.append(e.detail.view());
+      return;
     case condition::end_of_file:
-      if (e.record == 0) return "end of file: the file holds no records";
-      return "end of file after record " + std::to_string(e.record);
+      if (e.record == 0) {
+        line.append("end of file: the file holds no records");
+      } else {
+        line.append("end of file after record ");
+        append_number(line, e.record);
+      }
+      return;
     case condition::bad_integer:
-      return with_detail("bad integer field " + quoted(e.field_text), e.detail);
+      line.append("bad integer field ");
+      append_quoted(line, e.field_text.view());
+      append_detail(line, e);
+      return;
     case condition::bad_real:
-      return with_detail("bad real field " + quoted(e.field_text), e.detail);
+      line.append("bad real field ");
+      append_quoted(line, e.field_text.view());
+      append_detail(line, e);
+      return;
     case condition::cannot_write:
-      return "cannot write the file: " + e.detail;
+      line.append("cannot write the file: ");
+      line.append(e.detail.view());
+      return;
     case condition::cannot_close:
-      return "cannot close the file: " + e.detail;
+      line.append("cannot close the file: ");
+      line.append(e.detail.view());
+      return;
     case condition::unit_not_connected:
-      return "no file is connected to the unit";
+      line.append("no file is connected to the unit");
+      return;
     case condition::bad_format:
-      return with_detail("bad format " + quoted(e.field_text), e.detail);
+      line.append("bad format ");
+      append_quoted(line, e.field_text.view());
+      append_detail(line, e);
+      return;
     case condition::item_mismatch:
-      return e.detail;
+      line.append(e.detail.view());
+      return;
   }
-  return "unknown failure";
+  line.append("unknown failure");
 }
 
 }  // namespace
 
-std::string fatal_report(const fatal_error& e) {
-  std::string line = printable(e.source) + ": ";
-  if (!e.file_name.empty()) line += printable(e.file_name) + " (";
-  line += "unit " + std::to_string(e.unit);
-  if (!e.file_name.empty()) line += ")";
-  if (e.statement_line != 0) line += ", statement line " + std::to_string(e.statement_line);
+std::string printable(std::string_view bytes) {
+  report_line line;
+  append_printable(line, bytes);
+  return std::string(line.view());
+}
+
+report_line fatal_report(const fatal_error& e) {
+  report_line line;
+  append_printable(line, e.source.view());
+  line.append(": ");
+  if (!e.file_name.empty()) {
+    append_printable(line, e.file_name.view());
+    line.append(" (");
+  }
+  line.append("unit ");
+  append_number(line, e.unit);
+  if (!e.file_name.empty()) line.push_back(')');
+  if (e.statement_line != 0) {
+    line.append(", statement line ");
+    append_number(line, e.statement_line);
+  }
   // An end-of-file report counts the records instead of naming one.
   if (e.record != 0 && e.what_happened != condition::end_of_file) {
-    line += ", record " + std::to_string(e.record);
+    line.append(", record ");
+    append_number(line, e.record);
   }
   if (e.first_column != 0) {
-    line += ", columns " + std::to_string(e.first_column) + "-" + std::to_string(e.last_column);
+    line.append(", columns ");
+    append_number(line, e.first_column);
+    line.push_back('-');
+    append_number(line, e.last_column);
   }
-  return line + ": " + describe_condition(e);
+  line.append(": ");
+  describe_condition(line, e);
+  return line;
 }
 
 }  // namespace records

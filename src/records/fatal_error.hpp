@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "records/bounded_text.hpp"
+
 namespace records {
 
 // Every condition that ends the run. A statement never returns after one.
 enum class condition {
-  cannot_open,         // the file can be neither opened nor created
+  cannot_open,         // the file can be neither opened nor created, or is another unit's file
   cannot_read,         // the system refused to read the file
   end_of_file,         // a read statement needed a record that is not there
   bad_integer,         // an I field that does not hold a signed 32-bit integer
@@ -22,25 +24,47 @@ enum class condition {
 };
 
 // Everything a report needs; fields that do not apply stay at their defaults.
+// The texts are held in place, so raising an error allocates nothing but the
+// exception object itself.
 struct fatal_error : std::exception {
   condition what_happened = condition::bad_format;
-  std::string source;
+  bounded_text<32> source;
   std::int32_t statement_line = 0;  // 0: the failure belongs to no statement
   std::int32_t unit = 0;
-  std::string file_name;
+  bounded_text<256> file_name;
   std::int64_t record = 0;        // 1-based record number in the file; 0 when none applies
   std::int64_t first_column = 0;  // 0 when no field applies
   std::int64_t last_column = 0;
-  std::string field_text;  // the field's raw bytes, or the format text for bad_format
-  std::string detail;      // the system's reason, or a plain-words refinement
+  bounded_text<256> field_text;  // the field's raw bytes, or the format text for bad_format
+  bounded_text<320> detail;      // the system's reason, or a plain-words refinement
 
   const char* what() const noexcept override { return "eigpick fatal error"; }
 };
 
+// Room for the longest report: every byte of a name or field may take four columns.
+using report_line = bounded_text<4096>;
+
 // The one line (without its newline) that the process entry prints for an error.
 // Only printable ASCII: every other byte of a field, and the quote and backslash,
 // are written as \xNN, so a listing cannot put control characters on a terminal.
-std::string fatal_report(const fatal_error& error);
+report_line fatal_report(const fatal_error& error);
+
+// Appends bytes as a report shows them: printable ASCII as it stands, every other
+// byte, the quote and the backslash as \xNN.
+template <std::size_t Capacity>
+void append_printable(bounded_text<Capacity>& text, std::string_view bytes) {
+  static constexpr char hex_digits[] = "0123456789ABCDEF";
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte <= 0x7E && c != '"' && c != '\\') {
+      text.push_back(c);
+    } else {
+      text.append("\\x");
+      text.push_back(hex_digits[byte >> 4]);
+      text.push_back(hex_digits[byte & 0x0F]);
+    }
+  }
+}
 
 // Field text as it appears inside the quotes of a report.
 std::string printable(std::string_view bytes);

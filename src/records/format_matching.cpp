@@ -1,5 +1,6 @@
 #include "records/format_matching.hpp"
 
+#include "records/connection.hpp"
 #include "records/statement_errors.hpp"
 
 namespace records {
@@ -39,7 +40,7 @@ std::string field_name(const format_item& item) {
 
 void begin_next_record(const statement_params& params) {
   if (current_statement.writing) {
-    end_output_record(*current_statement.unit);
+    end_output_record(params, *current_statement.unit);
   } else {
     begin_next_input_record(params, *current_statement.unit);
   }
@@ -56,7 +57,7 @@ void perform_control(const statement_params& params, const format_item& item) {
     case item_kind::literal:
       // Input has no use for a literal's text; it is passed over like a skip.
       if (current_statement.writing) {
-        place_output_text(*current_statement.unit, item.text);
+        place_output_text(params, *current_statement.unit, item.text);
       } else {
         current_statement.unit->column += static_cast<std::int64_t>(item.text.size());
       }
@@ -73,6 +74,7 @@ void perform_control(const statement_params& params, const format_item& item) {
 active_statement& begin_statement(const statement_params& params, bool writing) {
   unit_entry* unit = connected_units().find(params.unit);
   if (unit == nullptr) raise(statement_error(params, condition::unit_not_connected));
+  if (unit->opens_on_first_use) open_on_first_use(params, *unit, writing);
   const format_parse_result& parse = cached_format(params.text);
   if (!parse.ok()) {
     fatal_error error = statement_error(params, condition::bad_format);
@@ -91,7 +93,7 @@ const format_item& next_field_slow(const statement_params& params, item_kind wan
       if (!current_statement.format->has_field) {
         fatal_error error = statement_error(params, condition::item_mismatch);
         error.detail = "the format has no field for ";
-        error.detail += item_phrase(wanted);
+        error.detail.append(item_phrase(wanted));
         raise(std::move(error));
       }
       begin_next_record(params);
@@ -106,8 +108,8 @@ const format_item& next_field_slow(const statement_params& params, item_kind wan
     if (item.kind != wanted) {
       fatal_error error = statement_error(params, condition::item_mismatch);
       error.detail = item_phrase(wanted);
-      error.detail += " met the field ";
-      error.detail += field_name(item);
+      error.detail.append(" met the field ");
+      error.detail.append(field_name(item));
       raise(std::move(error));
     }
     return item;

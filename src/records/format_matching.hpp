@@ -58,7 +58,7 @@ void finish_format(const statement_params& params);
 
 // Implemented by the read and write sides: how a new record begins for each.
 void begin_next_input_record(const statement_params& params, unit_entry& unit);
-void end_output_record(unit_entry& unit);
-void place_output_text(unit_entry& unit, std::string_view text);
+void end_output_record(const statement_params& params, unit_entry& unit);
+void place_output_text(const statement_params& params, unit_entry& unit, std::string_view text);
 
 }  // namespace records

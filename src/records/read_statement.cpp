@@ -31,7 +31,7 @@ std::array<char, max_field_width> padded_field;
 // Every item passes through here, so the common case, a field inside the
 // record, is kept to a few instructions.
 [[gnu::always_inline]] inline taken_field take_field(unit_entry& unit, std::int32_t width) {
-  const std::string_view record = unit.reader->record();
+  const std::string_view record = unit.reader.record();
   const std::int64_t first = unit.column;
   unit.column += width;
   const auto start = static_cast<std::uint64_t>(first - 1);
@@ -44,7 +44,7 @@ std::array<char, max_field_width> padded_field;
                                   condition what_happened, const taken_field& field,
                                   field_failure failure) {
   fatal_error error = statement_error(params, what_happened);
-  error.record = unit.reader->record_number();
+  error.record = unit.reader.record_number();
   error.first_column = field.first_column;
   error.last_column = field.first_column + static_cast<std::int64_t>(field.text.size()) - 1;
   error.field_text = field.text;
@@ -60,19 +60,18 @@ void begin_next_input_record(const statement_params& params, unit_entry& unit) {
     error.detail = system_reason(unit.read_write_errno);
     raise(std::move(error));
   }
-  if (!unit.reader) unit.reader = std::make_unique<record_reader>(unit.fd);
-  switch (unit.reader->next_record()) {
+  switch (unit.reader.next_record()) {
     case record_reader::status::record:
       unit.column = 1;
       return;
     case record_reader::status::end_of_file: {
       fatal_error error = statement_error(params, condition::end_of_file);
-      error.record = unit.reader->record_number();
+      error.record = unit.reader.record_number();
       raise(std::move(error));
     }
     case record_reader::status::read_error: {
       fatal_error error = statement_error(params, condition::cannot_read);
-      error.detail = system_reason(unit.reader->error_number());
+      error.detail = system_reason(unit.reader.error_number());
       raise(std::move(error));
     }
   }

@@ -9,10 +9,9 @@
 namespace records {
 
 bool record_reader::fill_block() {
-  if (!block_) block_ = std::make_unique_for_overwrite<char[]>(block_size);
   begin_ = end_ = 0;
   while (true) {
-    const ssize_t count = ::read(fd_, block_.get(), block_size);
+    const ssize_t count = ::read(fd_, block_.data(), block_size);
     if (count >= 0) {
       end_ = static_cast<std::size_t>(count);
       at_end_of_file_ = count == 0;
@@ -26,10 +25,9 @@ bool record_reader::fill_block() {
 }
 
 void record_reader::keep_in_spill(const char* bytes, std::size_t count) {
-  if (!spill_) spill_ = std::make_unique_for_overwrite<char[]>(record_limit + 1);
   const std::size_t room = record_limit + 1 - spill_length_;
   const std::size_t kept = std::min(count, room);
-  std::memcpy(spill_.get() + spill_length_, bytes, kept);
+  std::memcpy(spill_.data() + spill_length_, bytes, kept);
   spill_length_ += kept;
 }
 
@@ -52,11 +50,11 @@ record_reader::status record_reader::next_record() {
       if (!fill_block()) return status::read_error;
       if (at_end_of_file_) {
         if (!spilled) return status::end_of_file;
-        finish_record(spill_.get(), spill_length_, line_length, last_byte, false);
+        finish_record(spill_.data(), spill_length_, line_length, last_byte, false);
         return status::record;
       }
     }
-    const char* start = block_.get() + begin_;
+    const char* start = block_.data() + begin_;
     const std::size_t available = end_ - begin_;
     const auto* newline = static_cast<const char*>(std::memchr(start, '\n', available));
     const std::size_t chunk = newline ? static_cast<std::size_t>(newline - start) : available;
@@ -73,7 +71,7 @@ record_reader::status record_reader::next_record() {
     begin_ += chunk;
     if (newline) {
       ++begin_;
-      finish_record(spill_.get(), spill_length_, line_length, last_byte, true);
+      finish_record(spill_.data(), spill_length_, line_length, last_byte, true);
       return status::record;
     }
   }

@@ -13,7 +13,7 @@ fatal_error statement_error(const statement_params& params, condition what_happe
   error.statement_line = params.statement_line;
   error.unit = params.unit;
   if (const unit_entry* unit = connected_units().find(params.unit))
-    error.file_name = unit->file_name;
+    error.file_name = unit->file_name.view();
   return error;
 }
 
@@ -24,7 +24,7 @@ void raise(fatal_error error) {
   throw error;
 }
 
-std::string system_reason(int error_number) {
+std::string_view system_reason(int error_number) {
   return std::strerror(error_number);
 }
 

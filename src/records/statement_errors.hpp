@@ -14,6 +14,6 @@ fatal_error statement_error(const statement_params& params, condition what_happe
 [[noreturn]] void raise(fatal_error error);
 
 // The system's words for an errno value.
-std::string system_reason(int error_number);
+std::string_view system_reason(int error_number);
 
 }  // namespace records

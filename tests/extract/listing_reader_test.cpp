@@ -92,7 +92,7 @@ TEST_F(ListingReader, AShortListingWithoutMarkerEndsInAnEndOfFileAtStatement12) 
   listing.banner(312);
   open_listing(listing.text());
   const auto error = fatal_error_of([] { find_marker(); });
-  EXPECT_EQ(records::fatal_report(error),
+  EXPECT_EQ(records::fatal_report(error).view(),
             "eigpick: hdat.out (unit 4), statement line 12: end of file after record 312");
 }
 
@@ -181,7 +181,7 @@ TEST_F(ListingReader, ABadFieldInTheTerminatingRowIsFatal) {
   ASSERT_TRUE(find_marker());
   coefficient_table table;
   const auto error = fatal_error_of([&] { read_block_a(table); });
-  EXPECT_EQ(records::fatal_report(error),
+  EXPECT_EQ(records::fatal_report(error).view(),
             "eigpick: hdat.out (unit 4), statement line 25, record 11, columns 60-67: "
             "bad real field \"       x\"");
 }

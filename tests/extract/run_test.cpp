@@ -165,7 +165,7 @@ TEST_F(Run, AShorterListingWithoutTheMarkerFailsAndKeepsTheOldFile) {
   listing.banner(499);
   write_file("hdat.out", listing.text());
   const auto error = fatal_error_of([] { run_extraction(); });
-  EXPECT_EQ(records::fatal_report(error),
+  EXPECT_EQ(records::fatal_report(error).view(),
             "eigpick: hdat.out (unit 4), statement line 12: end of file after record 499");
   EXPECT_EQ(read_file("fort.50"), "old contents\n");
 }
@@ -186,7 +186,7 @@ TEST_F(Run, AFailureBeforeTheFirstWriteLeavesTheOldVectorFileAlone) {
   listing.replace(listing.find(" 0.30100"), 8, " 0.3x100");  // row 1, column 3 of block A
   write_file("hdat.out", listing);
   const auto error = fatal_error_of([] { run_extraction(); });
-  EXPECT_EQ(records::fatal_report(error),
+  EXPECT_EQ(records::fatal_report(error).view(),
             "eigpick: hdat.out (unit 4), statement line 25, record 15, columns 60-67: "
             "bad real field \" 0.3x100\"");
   EXPECT_EQ(read_file("fort.50"), "old contents\n");
@@ -216,7 +216,7 @@ TEST_F(Run, AListingEndingInsideBlockBLeavesTheCountAndBlockA) {
 TEST_F(Run, AbsentListingIsCreatedEmptyAndEndsTheSearch) {
   const auto error = fatal_error_of([] { run_extraction(); });
   EXPECT_EQ(
-      records::fatal_report(error),
+      records::fatal_report(error).view(),
       "eigpick: hdat.out (unit 4), statement line 12: end of file: the file holds no records");
   EXPECT_TRUE(std::filesystem::exists("hdat.out"));
   EXPECT_EQ(read_file("hdat.out"), "");
@@ -227,14 +227,14 @@ TEST_F(Run, UnusableVectorFilesAreFatal) {
   write_file("hdat.out", standard_listing({.rows = 3}));
   ASSERT_EQ(::mkdir("fort.50", 0755), 0);
   auto error = fatal_error_of([] { run_extraction(); });
-  EXPECT_EQ(records::fatal_report(error),
+  EXPECT_EQ(records::fatal_report(error).view(),
             "eigpick: fort.50 (unit 7), statement line 9: cannot open or create the file: Is a "
             "directory");
 
   ASSERT_EQ(::rmdir("fort.50"), 0);
   ASSERT_EQ(::symlink("/dev/full", "fort.50"), 0);
   error = fatal_error_of([] { run_extraction(); });
-  EXPECT_EQ(records::fatal_report(error),
+  EXPECT_EQ(records::fatal_report(error).view(),
             "eigpick: fort.50 (unit 7), statement line 50: cannot write the file: No space left on "
             "device");
 }

@@ -23,14 +23,14 @@ TEST(FatalReport, NamesEverythingThatApplies) {
   bad_real.first_column = 44;
   bad_real.last_column = 51;
   bad_real.field_text = "12.3x456";
-  EXPECT_EQ(fatal_report(bad_real),
+  EXPECT_EQ(fatal_report(bad_real).view(),
             "eigpick: hdat.out (unit 4), statement line 25, record 57, columns 44-51: "
             "bad real field \"12.3x456\"");
 
   auto end = listing_error(condition::end_of_file);
   end.statement_line = 12;
   end.record = 312;
-  EXPECT_EQ(fatal_report(end),
+  EXPECT_EQ(fatal_report(end).view(),
             "eigpick: hdat.out (unit 4), statement line 12: end of file after record 312");
 
   auto close = listing_error(condition::cannot_close);
@@ -38,7 +38,7 @@ TEST(FatalReport, NamesEverythingThatApplies) {
   close.unit = 7;
   close.file_name = "fort.50";
   close.detail = "Input/output error";
-  EXPECT_EQ(fatal_report(close),
+  EXPECT_EQ(fatal_report(close).view(),
             "eigpick: fort.50 (unit 7): cannot close the file: Input/output error");
 
   auto write = listing_error(condition::cannot_write);
@@ -46,7 +46,7 @@ TEST(FatalReport, NamesEverythingThatApplies) {
   write.unit = 7;
   write.file_name = "fort.50";
   write.detail = "No space left on device";
-  EXPECT_EQ(fatal_report(write),
+  EXPECT_EQ(fatal_report(write).view(),
             "eigpick: fort.50 (unit 7), statement line 53: cannot write the file: No space left on "
             "device");
 }
@@ -63,7 +63,7 @@ TEST(FatalReport, WritesEveryByteOutsidePrintableAsciiAsHex) {
   bad.first_column = 9;
   bad.last_column = 11;
   bad.field_text = "\x1B]0\a";
-  const std::string report = fatal_report(bad);
+  const std::string report(fatal_report(bad).view());
   EXPECT_EQ(report,
             "eigpick: hdat.out (unit 4), statement line 25, record 3, columns 9-11: "
             "bad integer field \"\\x1B]0\\x07\"");

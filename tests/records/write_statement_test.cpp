@@ -106,7 +106,7 @@ TEST_F(WriteStatement, ARefusedWriteIsFatalAndKeepsExactlyTheRecordsBeforeIt) {
   const auto error = fatal_error_of([&] { write("(12F10.5)", {}, std::vector<float>(24, 1.0f)); });
   ::setrlimit(RLIMIT_FSIZE, &old_limit);
   std::signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(fatal_report(error),
+  EXPECT_EQ(fatal_report(error).view(),
             "eigpick: out (unit 7), statement line 60: cannot write the file: File too large");
   EXPECT_EQ(read_file("out"), "    1\n");  // and no part of the refused record
   EXPECT_EQ(connected_units().find(7), nullptr);
@@ -115,7 +115,7 @@ TEST_F(WriteStatement, ARefusedWriteIsFatalAndKeepsExactlyTheRecordsBeforeIt) {
 TEST_F(WriteStatement, AFullDeviceIsFatalAtTheStatement) {
   open_unit(7, "/dev/full");
   const auto error = fatal_error_of([&] { write("(I5)", {1}); });
-  EXPECT_EQ(fatal_report(error),
+  EXPECT_EQ(fatal_report(error).view(),
             "eigpick: /dev/full (unit 7), statement line 60: cannot write the file: No space left "
             "on device");
 }
@@ -123,11 +123,11 @@ TEST_F(WriteStatement, AFullDeviceIsFatalAtTheStatement) {
 TEST_F(WriteStatement, AnItemWithoutAFieldIsFatal) {
   auto error = fatal_error_of([&] { write("('Eigenvectors are not found')", {1}); });
   EXPECT_EQ(
-      fatal_report(error),
+      fatal_report(error).view(),
       "eigpick: out (unit 7), statement line 60: the format has no field for an integer item");
   open_unit(7, "out");
   error = fatal_error_of([&] { write("(F10.5)", {1}); });
-  EXPECT_EQ(error.detail, "an integer item met the field F10.5");
+  EXPECT_EQ(error.detail.view(), "an integer item met the field F10.5");
 }
 
 }  // namespace
