@@ -115,7 +115,19 @@ run_io() {
 # Runs a command with SIGXFSZ and SIGPIPE at their default dispositions,
 # whatever the test harness left ignored: a program that does not handle them
 # itself is then killed, as it would be in a batch job.
-DEFAULT_SIGNALS=(env --default-signal=XFSZ,PIPE)
+DEFAULT_SIGNALS=(env "--default-signal=XFSZ,PIPE")
+
+# require_default_signals: ends the script (status 2) when DEFAULT_SIGNALS
+# fails to clear an inherited ignore of SIGXFSZ or SIGPIPE; the cases that
+# rely on it would otherwise prove nothing.
+require_default_signals() {
+    local ignored
+    ignored=$( (trap '' XFSZ PIPE && exec "${DEFAULT_SIGNALS[@]}" cat /proc/self/status) | sed -n 's/^SigIgn:[[:space:]]*//p')
+    if [[ -z $ignored ]] || (((16#$ignored >> 24 & 1) || (16#$ignored >> 12 & 1))); then
+        echo "cannot run a command with SIGXFSZ and SIGPIPE at their defaults (${DEFAULT_SIGNALS[*]}; SigIgn: ${ignored:-unknown})" >&2
+        exit 2
+    fi
+}
 
 # run_with_size_limit BYTES: runs eigpick under a file size limit of BYTES
 # (as batch systems set one) with default signal dispositions.  Standard
