@@ -146,12 +146,43 @@ run_with_size_limit() {
 BACKGROUND_PIDS=()
 
 # background COMMAND...: starts COMMAND in CASE_DIR in the background, with
-# no standard input; its id goes to BACKGROUND_PID.
+# no standard input; its id goes to BACKGROUND_PID.  The word EIGPICK stands
+# for the executable, whose output streams then go to STDOUT_FILE and
+# STDERR_FILE.
 BACKGROUND_PID=""
 background() {
-    (cd -- "$CASE_DIR" && exec "$@") </dev/null &
+    local -a words=()
+    local word runs_program=0
+    for word in "$@"; do
+        if [[ $word == EIGPICK ]]; then
+            words+=("$EIGPICK")
+            runs_program=1
+        else
+            words+=("$word")
+        fi
+    done
+    if ((runs_program)); then
+        (cd -- "$CASE_DIR" && exec "${words[@]}") </dev/null >"$STDOUT_FILE" 2>"$STDERR_FILE" &
+    else
+        (cd -- "$CASE_DIR" && exec "${words[@]}") </dev/null &
+    fi
     BACKGROUND_PID=$!
     BACKGROUND_PIDS+=("$BACKGROUND_PID")
+}
+
+# wait_background PID: waits for a background process of the case; its exit
+# status goes to BACKGROUND_STATUS.
+BACKGROUND_STATUS=""
+# shellcheck disable=SC2034 # BACKGROUND_STATUS is read by the scripts
+wait_background() {
+    local pid
+    local -a others=()
+    BACKGROUND_STATUS=0
+    wait "$1" || BACKGROUND_STATUS=$?
+    for pid in "${BACKGROUND_PIDS[@]}"; do
+        if [[ $pid != "$1" ]]; then others+=("$pid"); fi
+    done
+    BACKGROUND_PIDS=("${others[@]}")
 }
 
 stop_background() {
