@@ -10,8 +10,10 @@ source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
 require_default_signals
 
-# Seconds any one run, writer or reader may take.
+# Seconds any one run, writer or reader may take; BOUNDED runs a command
+# under that limit (and kills it 5 s later if it ignores the stop signal).
 LIMIT=20
+BOUNDED=(timeout -k 5 "$LIMIT")
 
 expect_fifo() {
     if [[ ! -p $CASE_DIR/$1 ]]; then fail "$1 should still be a FIFO"; fi
@@ -31,8 +33,8 @@ expect_helper_status() {
 fifo_listing_case() {
     new_case "$1"
     mkfifo -- "$CASE_DIR/hdat.out"
-    background timeout "$LIMIT" bash -c "{ $2; } >hdat.out"
-    run_wrapped timeout "$LIMIT" EIGPICK
+    background "${BOUNDED[@]}" bash -c "{ $2; } >hdat.out"
+    run_wrapped "${BOUNDED[@]}" EIGPICK
     if [[ $STATUS == 124 ]]; then
         fail "the run did not end within $LIMIT s of its start (its writer closes the FIFO at once)"
     fi
@@ -68,10 +70,10 @@ expect_same_file "$CASE_DIR/fort.50" "$EXAMPLE_VECTORS"
 new_case "fort.50 a FIFO whose reader is waiting before the run"
 cp -- "$EXAMPLE_LISTING" "$CASE_DIR/hdat.out"
 mkfifo -- "$CASE_DIR/fort.50"
-background timeout "$LIMIT" bash -c 'exec cat fort.50 >received'
+background "${BOUNDED[@]}" bash -c 'exec cat fort.50 >received'
 reader=$BACKGROUND_PID
 sleep 0.5
-run_wrapped timeout "$LIMIT" EIGPICK
+run_wrapped "${BOUNDED[@]}" EIGPICK
 expect_outcome 0 ""
 wait_background "$reader"
 expect_helper_status "the reader of fort.50"
@@ -84,11 +86,11 @@ stop_background
 new_case "fort.50 a FIFO whose reader comes half a second after the run started"
 cp -- "$EXAMPLE_LISTING" "$CASE_DIR/hdat.out"
 mkfifo -- "$CASE_DIR/fort.50"
-background timeout "$LIMIT" "${DEFAULT_SIGNALS[@]}" EIGPICK
+background "${BOUNDED[@]}" "${DEFAULT_SIGNALS[@]}" EIGPICK
 program=$BACKGROUND_PID
 sleep 0.5
 reader_status=0
-(cd -- "$CASE_DIR" && exec timeout "$LIMIT" cat fort.50) </dev/null >"$CASE_DIR/received" || reader_status=$?
+(cd -- "$CASE_DIR" && exec "${BOUNDED[@]}" cat fort.50) </dev/null >"$CASE_DIR/received" || reader_status=$?
 if [[ $reader_status == 124 ]]; then
     fail "the reader of fort.50 saw no writer and no end of file within $LIMIT s (did the run write before anyone read?)"
 fi
@@ -102,11 +104,11 @@ stop_background
 
 new_case "both names FIFOs, a writer feeding hdat.out and a reader draining fort.50"
 mkfifo -- "$CASE_DIR/hdat.out" "$CASE_DIR/fort.50"
-background timeout "$LIMIT" cp -- "$EXAMPLE_LISTING" hdat.out
-background timeout "$LIMIT" bash -c 'exec cat fort.50 >received'
+background "${BOUNDED[@]}" cp -- "$EXAMPLE_LISTING" hdat.out
+background "${BOUNDED[@]}" bash -c 'exec cat fort.50 >received'
 reader=$BACKGROUND_PID
 sleep 0.5
-run_wrapped timeout "$LIMIT" EIGPICK
+run_wrapped "${BOUNDED[@]}" EIGPICK
 expect_outcome 0 ""
 if [[ $STATUS != 124 ]]; then
     wait_background "$reader"
@@ -154,7 +156,7 @@ new_case "fort.50 a FIFO of one page whose reader leaves after a few bytes"
 awk -v banner=300 -v rows=200 -f "$SOURCE_DIR/bench/make_listing.awk" >"$CASE_DIR/hdat.out"
 cp -- "$CASE_DIR/hdat.out" "$SCRATCH/listing$CASE_COUNT"
 mkfifo -- "$CASE_DIR/fort.50"
-background timeout "$LIMIT" perl "$SHRINKING_READER" fort.50 ready "$LIMIT"
+background "${BOUNDED[@]}" perl "$SHRINKING_READER" fort.50 ready "$LIMIT"
 reader=$BACKGROUND_PID
 for ((tries = 0; tries < 200; tries++)); do
     [[ -e $CASE_DIR/ready ]] && break
@@ -163,7 +165,7 @@ done
 if [[ ! -e $CASE_DIR/ready ]]; then
     fail "the shrinking reader did not get ready"
 else
-    run_wrapped timeout "$LIMIT" "${DEFAULT_SIGNALS[@]}" EIGPICK
+    run_wrapped "${BOUNDED[@]}" "${DEFAULT_SIGNALS[@]}" EIGPICK
     expect_status 1
     expect_no_stdout
     if [[ $(wc -l <"$STDERR_FILE") != 1 ]] ||
@@ -183,13 +185,13 @@ stop_background
 new_case "fort.50 a symbolic link to /dev/null"
 cp -- "$EXAMPLE_LISTING" "$CASE_DIR/hdat.out"
 ln -s /dev/null "$CASE_DIR/fort.50"
-run_wrapped timeout "$LIMIT" EIGPICK
+run_wrapped "${BOUNDED[@]}" EIGPICK
 expect_outcome 0 ""
 expect_same_file "$CASE_DIR/hdat.out" "$EXAMPLE_LISTING"
 
 new_case "hdat.out a symbolic link to /dev/null"
 ln -s /dev/null "$CASE_DIR/hdat.out"
-run_wrapped timeout "$LIMIT" EIGPICK
+run_wrapped "${BOUNDED[@]}" EIGPICK
 expect_outcome 1 "$LISTING 12: end of file: the file holds no records"
 expect_empty_file "$CASE_DIR/fort.50"
 
