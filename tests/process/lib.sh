@@ -34,7 +34,7 @@ for needed in "$EIGPICK" "$EXAMPLE_LISTING" "$EXAMPLE_VECTORS"; do
 done
 
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-process.XXXXXX")
-trap 'chmod -R u+rwx "$SCRATCH" 2>/dev/null; rm -rf -- "$SCRATCH"' EXIT
+trap 'stop_background; chmod -R u+rwx "$SCRATCH" 2>/dev/null; rm -rf -- "$SCRATCH"' EXIT
 
 CASE_COUNT=0
 FAILED_COUNT=0
@@ -86,6 +86,114 @@ run_wrapped() {
     (cd -- "$CASE_DIR" && exec "${words[@]}") </dev/null >"$STDOUT_FILE" 2>"$STDERR_FILE" || STATUS=$?
 }
 
+# run_io INPUT CLOSED COMMAND...: like run_wrapped, with standard input read
+# from INPUT, descriptors 3-9 closed (so that the program's first open gets
+# the lowest free one), and the standard descriptors listed in CLOSED (e.g.
+# "0 2", or "" for none) closed as well.  A closed standard output or error
+# leaves STDOUT_FILE or STDERR_FILE empty.
+run_io() {
+    local input=$1 closed=" $2 " word
+    shift 2
+    local -a words=()
+    for word in "$@"; do
+        if [[ $word == EIGPICK ]]; then words+=("$EIGPICK"); else words+=("$word"); fi
+    done
+    : >"$STDOUT_FILE"
+    : >"$STDERR_FILE"
+    STATUS=0
+    (
+        cd -- "$CASE_DIR" || exit 125
+        exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-
+        exec <"$input" >"$STDOUT_FILE" 2>"$STDERR_FILE"
+        if [[ $closed == *" 0 "* ]]; then exec 0<&-; fi
+        if [[ $closed == *" 1 "* ]]; then exec 1>&-; fi
+        if [[ $closed == *" 2 "* ]]; then exec 2>&-; fi
+        exec "${words[@]}"
+    ) || STATUS=$?
+}
+
+# Runs a command with SIGXFSZ and SIGPIPE at their default dispositions,
+# whatever the test harness left ignored: a program that does not handle them
+# itself is then killed, as it would be in a batch job.
+DEFAULT_SIGNALS=(env "--default-signal=XFSZ,PIPE")
+
+# require_default_signals: ends the script (status 2) when DEFAULT_SIGNALS
+# fails to clear an inherited ignore of SIGXFSZ or SIGPIPE; the cases that
+# rely on it would otherwise prove nothing.
+require_default_signals() {
+    local ignored
+    ignored=$( (trap '' XFSZ PIPE && exec "${DEFAULT_SIGNALS[@]}" cat /proc/self/status) | sed -n 's/^SigIgn:[[:space:]]*//p')
+    if [[ -z $ignored ]] || (((16#$ignored >> 24 & 1) || (16#$ignored >> 12 & 1))); then
+        echo "cannot run a command with SIGXFSZ and SIGPIPE at their defaults (${DEFAULT_SIGNALS[*]}; SigIgn: ${ignored:-unknown})" >&2
+        exit 2
+    fi
+}
+
+# run_with_size_limit BYTES: runs eigpick under a file size limit of BYTES
+# (as batch systems set one) with default signal dispositions.  Standard
+# error goes through a pipe, out of reach of the limit; standard output is a
+# file under the limit, large enough for any report line.
+run_with_size_limit() {
+    STATUS=0
+    (cd -- "$CASE_DIR" && exec "${DEFAULT_SIGNALS[@]}" prlimit --fsize="$1" -- "$EIGPICK") \
+        </dev/null 2>&1 >"$STDOUT_FILE" | cat >"$STDERR_FILE"
+    STATUS=${PIPESTATUS[0]}
+}
+
+# ---- background helpers --------------------------------------------------
+# Processes a case starts in the background (FIFO writers and readers) are
+# recorded by id; stop_background ends those still running.
+BACKGROUND_PIDS=()
+
+# background COMMAND...: starts COMMAND in CASE_DIR in the background, with
+# no standard input; its id goes to BACKGROUND_PID.  The word EIGPICK stands
+# for the executable, whose output streams then go to STDOUT_FILE and
+# STDERR_FILE.
+BACKGROUND_PID=""
+background() {
+    local -a words=()
+    local word runs_program=0
+    for word in "$@"; do
+        if [[ $word == EIGPICK ]]; then
+            words+=("$EIGPICK")
+            runs_program=1
+        else
+            words+=("$word")
+        fi
+    done
+    if ((runs_program)); then
+        (cd -- "$CASE_DIR" && exec "${words[@]}") </dev/null >"$STDOUT_FILE" 2>"$STDERR_FILE" &
+    else
+        (cd -- "$CASE_DIR" && exec "${words[@]}") </dev/null &
+    fi
+    BACKGROUND_PID=$!
+    BACKGROUND_PIDS+=("$BACKGROUND_PID")
+}
+
+# wait_background PID: waits for a background process of the case; its exit
+# status goes to BACKGROUND_STATUS.
+BACKGROUND_STATUS=""
+# shellcheck disable=SC2034 # BACKGROUND_STATUS is read by the scripts
+wait_background() {
+    local pid
+    local -a others=()
+    BACKGROUND_STATUS=0
+    wait "$1" || BACKGROUND_STATUS=$?
+    for pid in "${BACKGROUND_PIDS[@]}"; do
+        if [[ $pid != "$1" ]]; then others+=("$pid"); fi
+    done
+    BACKGROUND_PIDS=("${others[@]}")
+}
+
+stop_background() {
+    local pid
+    for pid in "${BACKGROUND_PIDS[@]}"; do
+        kill -- "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    BACKGROUND_PIDS=()
+}
+
 # show FILE: a readable rendering of a file's bytes for failure messages.
 show() {
     if [[ ! -e $1 ]]; then
@@ -99,7 +207,16 @@ show() {
 
 expect_status() {
     if [[ $STATUS != "$1" ]]; then
-        fail "exit status: expected $1, got $STATUS"
+        fail "exit status: expected $1, got $STATUS$(status_meaning "$STATUS")"
+    fi
+}
+
+# status_meaning STATUS: a note on statuses the program itself never uses.
+status_meaning() {
+    if [[ $1 == 124 ]]; then
+        printf ' (124: stopped by timeout, the run hung)'
+    elif [[ $1 =~ ^[0-9]+$ ]] && (($1 > 128 && $1 < 160)); then
+        printf ' (killed by signal SIG%s)' "$(kill -l "$(($1 - 128))" 2>/dev/null || echo "$(($1 - 128))")"
     fi
 }
 
