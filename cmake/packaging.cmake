@@ -15,18 +15,21 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "extracts ten eigenvectors from an orbital listing into a vector file")
-# Written for a chemist deciding whether this is the converter their chain needs.
+# Written for a chemist deciding whether this is the converter their chain
+# needs; lines stay within the 80 columns that dpkg shows.
 set(CPACK_PACKAGE_DESCRIPTION [=[
-eigpick is run once, without arguments, in the directory of a calculation. It
-reads the fixed-column listing of molecular-orbital eigenvectors hdat.out, takes
-ten of them (four coefficient columns of the first block after the EIGENVECTORS
-heading and the six columns of the next block) with their root numbers and
-eigenvalues, reorders the rows of every p shell from Px, Py, Pz to Py, Pz, Px,
-and writes the fixed-column vector file fort.50 that later programs of the
-chain read. Numbers are converted exactly, so the same listing always gives
-the same fort.50. A listing it cannot read ends the run with one line on
+eigpick is run once, without arguments, in the directory of a
+calculation. It reads the fixed-column listing of molecular-orbital
+eigenvectors hdat.out, takes ten of them (four coefficient columns of
+the first block after the EIGENVECTORS heading and the six columns of
+the next block) with their root numbers and eigenvalues, reorders the
+rows of every p shell from Px, Py, Pz to Py, Pz, Px, and writes the
+fixed-column vector file fort.50 that later programs of the chain read.
+Numbers are converted exactly, so the same listing always gives the
+same fort.50. A listing it cannot read ends the run with one line on
 standard error and exit status 1.]=])
-# Archives: eigpick-VERSION-linux-MACHINE.tar.gz holding bin/, share/man/ and share/doc/.
+# Archives: eigpick-VERSION-linux-MACHINE.tar.gz, holding bin/, share/man/
+# and share/doc/.
 set(CPACK_PACKAGE_FILE_NAME
     "eigpick-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
 # The program is installed stripped into every package.
