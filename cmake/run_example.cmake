@@ -23,7 +23,7 @@ execute_process(COMMAND "${PROGRAM}"
                 RESULT_VARIABLE status
                 ERROR_VARIABLE report)
 if(NOT status STREQUAL "0")
-  # The report as the program printed it: an error message would be rewrapped.
+  # Reports and paths are shown as they are: an error message would be rewrapped.
   string(STRIP "${report}" report)
   message("${report}")
   message(FATAL_ERROR "eigpick failed in ${JOB_DIR} with exit status ${status}")
@@ -35,6 +35,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E cat "${JOB_DIR}/fort.50")
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${JOB_DIR}/fort.50" "${EXPECTED}"
                 RESULT_VARIABLE differs)
 if(NOT differs STREQUAL "0")
-  message(FATAL_ERROR "${JOB_DIR}/fort.50 differs from ${EXPECTED}")
+  message("${JOB_DIR}/fort.50 differs from ${EXPECTED}")
+  message(FATAL_ERROR "the example did not convert to the expected fort.50")
 endif()
 message("${JOB_DIR}/fort.50 matches ${EXPECTED}")
