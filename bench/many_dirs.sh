@@ -73,6 +73,7 @@ make_campaign() {
 # This is the README's xargs loop, with the program named by EIGPICK.
 convert_all() {
   local status=0
+  # shellcheck disable=SC2016 # the inner shell expands $1 and $EIGPICK
   find "$campaign" -mindepth 1 -maxdepth 1 -type d -print0 |
     EIGPICK=$1 xargs -0 -n 1 -P "$cores" sh -c '
       report=$(cd -- "$1" 2>&1 && "$EIGPICK" 2>&1) && exit 0

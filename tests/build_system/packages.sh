@@ -29,7 +29,7 @@ done
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-packages.XXXXXX")
 trap 'rm -rf -- "$scratch"' EXIT
 
-# shellcheck source=../support/checks.sh
+# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
 source "$source_dir/tests/support/checks.sh"
 
 page=$source_dir/docs/eigpick.1

@@ -15,7 +15,7 @@ source_dir=$(realpath -- "$2")
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-run-example.XXXXXX")
 trap 'rm -rf -- "$scratch"' EXIT
 
-# shellcheck source=../support/checks.sh
+# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
 source "$source_dir/tests/support/checks.sh"
 
 expected=$source_dir/examples/fort.50.expected

@@ -18,7 +18,7 @@ generator=$3
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-subproject.XXXXXX")
 trap 'rm -rf -- "$scratch"' EXIT
 
-# shellcheck source=../support/checks.sh
+# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
 source "$source_dir/tests/support/checks.sh"
 
 parent=$scratch/parent
