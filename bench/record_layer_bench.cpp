@@ -1,5 +1,5 @@
 // Micro-benchmarks of the record layer's hot paths: the read statement of one
-// block row, Fw.d and Iw input, Fw.d output, and the format cache.
+// block row, Fw.d and Iw input, Fw.d output, and a coefficient write statement.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -9,18 +9,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
-#include "records/format.hpp"
-#include "records/input_editing.hpp"
-#include "records/output_editing.hpp"
+#include "records/detail/input_editing.hpp"
+#include "records/detail/output_editing.hpp"
 #include "records/statement.hpp"
-#include "records/unit_table.hpp"
 
 namespace {
-
-using records::statement_params;
 
 // Rows in a benchmark listing: enough that the reader refills its 64 KiB block
 // hundreds of times, so the cost per row includes the system calls.
@@ -69,40 +67,35 @@ struct table_row {
 };
 
 // One statement per iteration, as the listing reader issues it for each row.
-void read_block_row(benchmark::State& state, std::string_view format, int columns) {
+template <records::format_text Format, std::size_t columns>
+void read_block_row(benchmark::State& state) {
   const row_listing listing(columns == 4 ? 8 : columns);
-  const statement_params open{4, "eigpick", 8, listing.name()};
-  const statement_params row{4, "eigpick", columns == 4 ? 25 : 74, format};
+  auto units = std::make_unique<records::unit_table>();
   table_row into;
   int rows_left = 0;
   for (auto _ : state) {
     if (rows_left == 0) {
       // Reconnecting starts the listing again before its end is reached.
       state.PauseTiming();
-      records::st_open(open);
+      units->st_open({4, "eigpick", 8}, listing.name());
       rows_left = listing_rows;
       state.ResumeTiming();
     }
-    records::st_read(row);
-    records::transfer_character(row, into.orbital_label);
-    records::transfer_character(row, into.second_label);
-    records::transfer_integer(row, into.index_field);
-    for (int j = 0; j < columns; ++j)
-      records::transfer_real(row, into.coef[static_cast<std::size_t>(j)]);
-    records::st_read_done(row);
+    records::read<Format>(*units, {4, "eigpick", columns == 4 ? 25 : 74}, into.orbital_label,
+                          into.second_label, into.index_field,
+                          std::span<float, columns>(into.coef.data(), columns));
     benchmark::DoNotOptimize(into);
     --rows_left;
   }
-  (void)records::connected_units().close_all();
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK_CAPTURE(read_block_row, block_a, "(2A4,I3,32X,4F8.5)", 4);
-BENCHMARK_CAPTURE(read_block_row, block_b, "(2A4,I3,6F8.5)", 6);
+BENCHMARK(read_block_row<"(2A4,I3,32X,4F8.5)", 4>)->Name("read_block_row/block_a");
+BENCHMARK(read_block_row<"(2A4,I3,6F8.5)", 6>)->Name("read_block_row/block_b");
 
 void read_real(benchmark::State& state, std::string_view field, std::int32_t decimals) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(field);
-    benchmark::DoNotOptimize(records::read_real_field(field, decimals));
+    benchmark::DoNotOptimize(records::detail::read_real_field(field, decimals));
   }
 }
 BENCHMARK_CAPTURE(read_real, f8_5_point, " 0.99412", 5);
@@ -116,20 +109,19 @@ BENCHMARK_CAPTURE(read_real, f8_3_eigenvalue, " -20.558", 3);
 void read_integer(benchmark::State& state, std::string_view field) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(field);
-    benchmark::DoNotOptimize(records::read_integer_field(field));
+    benchmark::DoNotOptimize(records::detail::read_integer_field(field));
   }
 }
 BENCHMARK_CAPTURE(read_integer, i3_index, " 17");
 BENCHMARK_CAPTURE(read_integer, i8_root, "      12");
 
 void write_real(benchmark::State& state, float value, std::int32_t width, std::int32_t decimals) {
-  std::string record;
-  record.reserve(256);
+  std::array<char, 256> field{};
+  const std::span<char> columns(field.data(), static_cast<std::size_t>(width));
   for (auto _ : state) {
-    record.clear();
     benchmark::DoNotOptimize(value);
-    records::write_real_field(value, width, decimals, record);
-    benchmark::DoNotOptimize(record.data());
+    records::detail::write_real_field(value, decimals, columns);
+    benchmark::DoNotOptimize(field.data());
   }
 }
 BENCHMARK_CAPTURE(write_real, f10_5_typical, 0.99412f, 10, 5);
@@ -138,61 +130,46 @@ BENCHMARK_CAPTURE(write_real, f10_5_zero, 0.0f, 10, 5);
 BENCHMARK_CAPTURE(write_real, f10_5_eigenvalue, -20.558f, 10, 5);
 BENCHMARK_CAPTURE(write_real, f10_5_overflow, 12345.6f, 10, 5);
 
-void write_integer(benchmark::State& state, std::int32_t value, std::int32_t width) {
-  std::string record;
-  record.reserve(256);
+// F10.5 with its width and decimals known while compiling, as the coefficient
+// statements edit it.
+void write_real_planned(benchmark::State& state, float value) {
+  std::array<char, 10> field{};
   for (auto _ : state) {
-    record.clear();
     benchmark::DoNotOptimize(value);
-    records::write_integer_field(value, width, record);
-    benchmark::DoNotOptimize(record.data());
+    records::detail::write_real_field<10, 5>(value, field.data());
+    benchmark::DoNotOptimize(field.data());
+  }
+}
+BENCHMARK_CAPTURE(write_real_planned, f10_5_typical, 0.99412f);
+BENCHMARK_CAPTURE(write_real_planned, f10_5_eigenvalue, -20.558f);
+
+void write_integer(benchmark::State& state, std::int32_t value, std::int32_t width) {
+  std::array<char, 16> field{};
+  const std::span<char> columns(field.data(), static_cast<std::size_t>(width));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(value);
+    records::detail::write_integer_field(value, columns);
+    benchmark::DoNotOptimize(field.data());
   }
 }
 BENCHMARK_CAPTURE(write_integer, i3_root, 12, 3);
 BENCHMARK_CAPTURE(write_integer, i5_count, 200, 5);
 
-// Every format text the program uses, so the cache holds what it holds in a run.
-constexpr std::array<std::string_view, 14> program_formats = {
-    "(16X,2A4)",
-    "(/,3X,2A4,2X,I4,4X,I4)",
-    "(9X,32X,4I8)",
-    "(//,2A4)",
-    "(11X,32X,4F8.3)",
-    "(2A4,I3,32X,4F8.5)",
-    "(/,11X,I6,5I8)",
-    "(11X,6F8.3)",
-    "(2A4,I3,6F8.5)",
-    "('Eigenvectors are not found')",
-    "(I5)",
-    "(//,'    E (',I3,' ) = ',F10.5)",
-    "(12F10.5)",
-    "(//,'    E (',I3,' ) = ',F10.5,'  1')",
-};
-
-void fill_format_cache() {
-  for (const auto text : program_formats)
-    benchmark::DoNotOptimize(records::cached_format(text));
-}
-
-// Consecutive statements with one format, as in a block's rows.
-void format_cache_repeat(benchmark::State& state) {
-  fill_format_cache();
-  const std::string_view text = "(2A4,I3,6F8.5)";
-  for (auto _ : state)
-    benchmark::DoNotOptimize(records::cached_format(text));
-}
-BENCHMARK(format_cache_repeat);
-
-// Each lookup a different format than the last, as in the headers.
-void format_cache_rotate(benchmark::State& state) {
-  fill_format_cache();
-  std::size_t next = 0;
+// One coefficient statement of 200 values to /dev/null, as the vector file
+// writer issues it for each column.
+void write_coefficients(benchmark::State& state) {
+  auto units = std::make_unique<records::unit_table>();
+  units->st_open({7, "eigpick", 9}, "/dev/null");
+  std::array<float, 200> values{};
+  for (std::size_t k = 0; k < values.size(); ++k)
+    values[k] = static_cast<float>(k) / 201.0f - 0.5f;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(records::cached_format(program_formats[next]));
-    next = next + 1 == program_formats.size() ? 0 : next + 1;
+    records::write_each<"(12F10.5)">(*units, {7, "eigpick", 53}, values.size(),
+                                     [&values](std::size_t k) { return values[k]; });
   }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
 }
-BENCHMARK(format_cache_rotate);
+BENCHMARK(write_coefficients);
 
 }  // namespace
 

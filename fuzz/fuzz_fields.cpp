@@ -1,6 +1,8 @@
 // Field conversions on arbitrary bytes: an Aw, Iw or Fw.d field of fuzzer-chosen
 // width and decimals either converts or fails with a bad-field reason, and what it
 // converts to agrees with a reading of the field computed here independently.
+// Fields of the listing's shapes (I3, I6, I8, F8.3, F8.5) also go through the
+// route a statement planned while compiling takes, which must agree.
 //
 // Input: byte 0 picks the kind (value % 3) and, with its top bit, adds one to the
 // width so that 256, one past the widest field, is reached; byte 1 is the width;
@@ -20,12 +22,12 @@
 #include <string>
 #include <string_view>
 
+#include "records/detail/input_editing.hpp"
 #include "records/format.hpp"
-#include "records/input_editing.hpp"
 
 namespace {
 
-using records::field_failure;
+using records::detail::field_failure;
 
 [[noreturn]] void fail(const char* what, std::string_view field) {
   std::fprintf(stderr, "fuzz_fields: %s; field of %zu bytes: \"", what, field.size());
@@ -149,9 +151,35 @@ expected_real real_reading(std::string_view field, std::int32_t decimals) {
   return {field_failure::none, placed};
 }
 
+// The route of a field whose width is known while compiling: the fields of the
+// listing's formats, I3, I6 and I8.
+records::detail::field_result<std::int32_t> planned_integer(std::string_view field) {
+  switch (field.size()) {
+    case 3:
+      return records::detail::read_integer_field<3>(field);
+    case 6:
+      return records::detail::read_integer_field<6>(field);
+    case 8:
+      return records::detail::read_integer_field<8>(field);
+    default:
+      return records::detail::read_integer_field(field);
+  }
+}
+
+// The same for F8.3 and F8.5.
+records::detail::field_result<float> planned_real(std::string_view field, std::int32_t decimals) {
+  if (field.size() == 8 && decimals == 3) return records::detail::read_real_field<8, 3>(field);
+  if (field.size() == 8 && decimals == 5) return records::detail::read_real_field<8, 5>(field);
+  return records::detail::read_real_field(field, decimals);
+}
+
 void check_integer(std::string_view field) {
   const expected_integer expected = integer_reading(field);
-  const auto result = records::read_integer_field(field);
+  const auto planned = planned_integer(field);
+  const auto result = records::detail::read_integer_field(field);
+  if (planned.failure != result.failure || planned.value != result.value) {
+    fail("integer field: the planned route disagrees", field);
+  }
   if (result.failure != expected.failure) fail("integer field: another outcome", field);
   if (result.failure == field_failure::none && result.value != expected.value) {
     fail("integer field: another value", field);
@@ -160,7 +188,12 @@ void check_integer(std::string_view field) {
 
 void check_real(std::string_view field, std::int32_t decimals) {
   const expected_real expected = real_reading(field, decimals);
-  const auto result = records::read_real_field(field, decimals);
+  const auto planned = planned_real(field, decimals);
+  const auto result = records::detail::read_real_field(field, decimals);
+  if (planned.failure != result.failure ||
+      std::bit_cast<std::uint32_t>(planned.value) != std::bit_cast<std::uint32_t>(result.value)) {
+    fail("real field: the planned route disagrees", field);
+  }
   if (result.failure != expected.failure) fail("real field: another outcome", field);
   if (result.failure != field_failure::none) return;
   // strtof rounds correctly to nearest, ties to even, into the subnormals and to
@@ -176,7 +209,7 @@ void check_real(std::string_view field, std::int32_t decimals) {
 
 void check_character(std::string_view field, std::size_t item_length) {
   const std::unique_ptr<char[]> item(new char[item_length]);
-  records::read_character_field(field, {item.get(), item_length});
+  records::detail::read_character_field(field, {item.get(), item_length});
   const std::string_view got(item.get(), item_length);
   std::string expected;
   if (field.size() >= item_length) {

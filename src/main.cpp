@@ -8,7 +8,6 @@
 
 #include "extract/run.hpp"
 #include "records/fatal_error.hpp"
-#include "records/unit_table.hpp"
 
 namespace {
 
@@ -27,12 +26,11 @@ void report(records::report_line line) {
   }
 }
 
+// Whatever escaped the run, its units were closed as it unwound, as after any
+// fatal error.
 void report_unexpected(std::string_view what) {
-  // Whatever escaped the record layer, the units are closed before the report,
-  // as after any fatal error.
-  (void)records::connected_units().close_all();
   records::report_line line(std::string_view("eigpick: unexpected failure: "));
-  records::append_printable(line, what);
+  records::detail::append_printable(line, what);
   report(line);
 }
 

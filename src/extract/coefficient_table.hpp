@@ -17,27 +17,34 @@ inline std::string_view as_text(const label& value) {
   return {value.data(), value.size()};
 }
 
-// One orbital row of a block. Coefficient columns are indexed from 0 here;
-// the listing and the vector file number them from 1.
+// One orbital row of a block. Coefficient columns are indexed from 0 here; the
+// listing and the vector file number them from 1.
 struct table_row {
-  label orbital_label{};
-  label second_label{};  // stored, never consulted
-  std::int32_t index_field = 0;
-  std::array<float, table_columns> coef{};      // as read
-  std::array<float, table_columns> out_coef{};  // in output order
+  label orbital_label;
+  label second_label;  // stored, never consulted
+  std::int32_t index_field;
+  std::array<float, table_columns> coef;      // as read
+  std::array<float, table_columns> out_coef;  // in output order
 };
 
-// One block of the listing; filled for block A, then refilled for block B.
-// Value-initialised, every cell the run has not set holds zero.
+// One block of the listing; filled for block A, then refilled for block B. The
+// run leaves it uninitialised and sets every cell before reading it, so it
+// touches only the rows of the listing; `coefficient_table table{}` holds zeros.
+// The small fields come first and the rows last, so that a block of N rows
+// touches the fewest pages.
 struct coefficient_table {
-  std::array<table_row, table_rows> rows{};
-  std::array<std::int32_t, table_columns> root_number{};
-  std::array<float, table_columns> eigenvalue{};
-  std::int32_t row_count = 0;  // N of block A; block B reads the same N
+  std::int32_t row_count;  // N of block A; block B reads the same N
+  std::array<std::int32_t, table_columns> root_number;
+  std::array<float, table_columns> eigenvalue;
+  // Whole rows, each with its coefficients in output order, so that a block of N
+  // rows uses one stretch of memory.
+  std::array<table_row, table_rows> rows;
 
   // Rows are numbered from 1, as in the listing.
   table_row& row(std::int32_t k) { return rows[static_cast<std::size_t>(k - 1)]; }
   const table_row& row(std::int32_t k) const { return rows[static_cast<std::size_t>(k - 1)]; }
+  float& out(std::int32_t k, std::size_t column) { return row(k).out_coef[column]; }
+  float out(std::int32_t k, std::size_t column) const { return row(k).out_coef[column]; }
 };
 
 }  // namespace extract

@@ -8,23 +8,26 @@
 namespace extract {
 
 void run_extraction() {
-  records::st_open(listing_statement(8, "hdat.out"));
-  records::st_open(vector_statement(9, "fort.50"));
-  if (!find_marker()) {
-    write_not_found();
-    records::stop_string();
+  records::unit_table units;
+  units.st_open(listing_statement(line::open_listing), listing_file);
+  units.st_open(vector_statement(line::open_vector_file), vector_file);
+  if (!find_marker(units)) {
+    write_not_found(units);
+    units.stop_string();
     return;
   }
-  coefficient_table table;
-  read_block_a(table);
+  // Not cleared: every cell the run reads has been read from the listing or set
+  // by read_block_a first.
+  coefficient_table table;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  read_block_a(units, table);
   reorder_p_shells(table, 4);
   // Block A is in fort.50 before block B is read: a listing cut short in block B
   // still leaves the count and four sections behind.
-  write_block_a(table);
-  read_block_b(table);
+  write_block_a(units, table);
+  read_block_b(units, table);
   reorder_p_shells(table, 6);
-  write_block_b(table);
-  records::stop_string();
+  write_block_b(units, table);
+  units.stop_string();
 }
 
 }  // namespace extract

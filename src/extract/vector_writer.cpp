@@ -5,55 +5,50 @@
 namespace extract {
 namespace {
 
-constexpr std::string_view header_format = "(//,'    E (',I3,' ) = ',F10.5)";
-constexpr std::string_view marked_header_format = "(//,'    E (',I3,' ) = ',F10.5,'  1')";
-constexpr std::string_view coefficient_format = "(12F10.5)";
+using records::format_text;
+
+constexpr format_text not_found_format = "('Eigenvectors are not found')";
+constexpr format_text row_count_format = "(I5)";
+constexpr format_text header_format = "(//,'    E (',I3,' ) = ',F10.5)";
+constexpr format_text marked_header_format = "(//,'    E (',I3,' ) = ',F10.5,'  1')";
+constexpr format_text coefficient_format = "(12F10.5)";
 
 // Two empty records, then the column's root number and eigenvalue.
-void write_header(std::int32_t line, std::string_view format, const coefficient_table& table,
-                  std::size_t column) {
-  const auto statement = vector_statement(line, format);
-  records::st_write(statement);
-  records::transfer_integer_write(statement, table.root_number[column]);
-  records::transfer_real_write(statement, table.eigenvalue[column]);
-  records::st_write_done(statement);
+template <format_text Format>
+void write_header(records::unit_table& units, std::int32_t statement_line,
+                  const coefficient_table& table, std::size_t column) {
+  records::write<Format>(units, vector_statement(statement_line), table.root_number[column],
+                         table.eigenvalue[column]);
 }
 
 // The column's N coefficients, twelve to a record; one empty record when N is 0.
-void write_coefficients(std::int32_t line, const coefficient_table& table, std::size_t column) {
-  const auto statement = vector_statement(line, coefficient_format);
-  records::st_write(statement);
-  for (std::int32_t k = 1; k <= table.row_count; ++k) {
-    records::transfer_real_write(statement, table.row(k).out_coef[column]);
-  }
-  records::st_write_done(statement);
+void write_coefficients(records::unit_table& units, std::int32_t statement_line,
+                        const coefficient_table& table, std::size_t column) {
+  records::write_each<coefficient_format>(
+      units, vector_statement(statement_line), static_cast<std::size_t>(table.row_count),
+      [&table, column](std::size_t k) { return table.rows[k].out_coef[column]; });
 }
 
 }  // namespace
 
-void write_not_found() {
-  const auto statement = vector_statement(15, "('Eigenvectors are not found')");
-  records::st_write(statement);
-  records::st_write_done(statement);
+void write_not_found(records::unit_table& units) {
+  records::write<not_found_format>(units, vector_statement(line::not_found));
 }
 
-void write_block_a(const coefficient_table& table) {
-  const auto count = vector_statement(50, "(I5)");
-  records::st_write(count);
-  records::transfer_integer_write(count, table.row_count);
-  records::st_write_done(count);
+void write_block_a(records::unit_table& units, const coefficient_table& table) {
+  records::write<row_count_format>(units, vector_statement(line::row_count), table.row_count);
   for (std::size_t column = 0; column < 4; ++column) {
-    write_header(52, header_format, table, column);
-    write_coefficients(53, table, column);
+    write_header<header_format>(units, line::block_a_header, table, column);
+    write_coefficients(units, line::block_a_coefficients, table, column);
   }
 }
 
-void write_block_b(const coefficient_table& table) {
-  write_header(101, marked_header_format, table, 0);
-  write_coefficients(102, table, 0);
+void write_block_b(records::unit_table& units, const coefficient_table& table) {
+  write_header<marked_header_format>(units, line::marked_header, table, 0);
+  write_coefficients(units, line::marked_coefficients, table, 0);
   for (std::size_t column = 1; column < 6; ++column) {
-    write_header(104, header_format, table, column);
-    write_coefficients(105, table, column);
+    write_header<header_format>(units, line::block_b_header, table, column);
+    write_coefficients(units, line::block_b_coefficients, table, column);
   }
 }
 

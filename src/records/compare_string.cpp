@@ -4,7 +4,7 @@
 
 namespace records {
 
-int compare_string(std::string_view first, std::string_view second) {
+int detail::compare_padded(std::string_view first, std::string_view second) {
   const std::size_t length = std::max(first.size(), second.size());
   for (std::size_t i = 0; i < length; ++i) {
     const auto a = static_cast<unsigned char>(i < first.size() ? first[i] : ' ');

@@ -6,6 +6,8 @@
 namespace records {
 namespace {
 
+using detail::append_printable;
+
 void append_number(report_line& line, std::int64_t value) {
   char digits[24];
   const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
@@ -64,11 +66,6 @@ void describe_condition(report_line& line, const fatal_error& e) {
     case condition::unit_not_connected:
       line.append("no file is connected to the unit");
       return;
-    case condition::bad_format:
-      line.append("bad format ");
-      append_quoted(line, e.field_text.view());
-      append_detail(line, e);
-      return;
     case condition::item_mismatch:
       line.append(e.detail.view());
       return;
@@ -77,12 +74,6 @@ void describe_condition(report_line& line, const fatal_error& e) {
 }
 
 }  // namespace
-
-std::string printable(std::string_view bytes) {
-  report_line line;
-  append_printable(line, bytes);
-  return std::string(line.view());
-}
 
 report_line fatal_report(const fatal_error& e) {
   report_line line;

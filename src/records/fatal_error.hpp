@@ -2,10 +2,9 @@
 
 #include <cstdint>
 #include <exception>
-#include <string>
 #include <string_view>
 
-#include "records/bounded_text.hpp"
+#include "records/detail/bounded_text.hpp"
 
 namespace records {
 
@@ -19,35 +18,42 @@ enum class condition {
   cannot_write,        // the system refused to take a record
   cannot_close,        // the system refused to close the file: written records may be lost
   unit_not_connected,  // a statement named a unit that no open connected
-  bad_format,          // a format text the layer cannot parse
   item_mismatch,       // an item met a field of another kind, or no field at all
 };
+
+// The texts of an error, held in place.
+using source_text = detail::bounded_text<32>;
+using name_text = detail::bounded_text<256>;
+using field_bytes = detail::bounded_text<256>;
+using reason_text = detail::bounded_text<320>;
 
 // Everything a report needs; fields that do not apply stay at their defaults.
 // The texts are held in place, so raising an error allocates nothing but the
 // exception object itself.
 struct fatal_error : std::exception {
-  condition what_happened = condition::bad_format;
-  bounded_text<32> source;
+  condition what_happened = condition::cannot_open;
+  source_text source;
   std::int32_t statement_line = 0;  // 0: the failure belongs to no statement
   std::int32_t unit = 0;
-  bounded_text<256> file_name;
+  name_text file_name;
   std::int64_t record = 0;        // 1-based record number in the file; 0 when none applies
   std::int64_t first_column = 0;  // 0 when no field applies
   std::int64_t last_column = 0;
-  bounded_text<256> field_text;  // the field's raw bytes, or the format text for bad_format
-  bounded_text<320> detail;      // the system's reason, or a plain-words refinement
+  field_bytes field_text;  // the field's raw bytes
+  reason_text detail;      // the system's reason, or a plain-words refinement
 
   const char* what() const noexcept override { return "eigpick fatal error"; }
 };
 
 // Room for the longest report: every byte of a name or field may take four columns.
-using report_line = bounded_text<4096>;
+using report_line = detail::bounded_text<4096>;
 
 // The one line (without its newline) that the process entry prints for an error.
 // Only printable ASCII: every other byte of a field, and the quote and backslash,
 // are written as \xNN, so a listing cannot put control characters on a terminal.
 report_line fatal_report(const fatal_error& error);
+
+namespace detail {
 
 // Appends bytes as a report shows them: printable ASCII as it stands, every other
 // byte, the quote and the backslash as \xNN.
@@ -66,7 +72,6 @@ void append_printable(bounded_text<Capacity>& text, std::string_view bytes) {
   }
 }
 
-// Field text as it appears inside the quotes of a report.
-std::string printable(std::string_view bytes);
+}  // namespace detail
 
 }  // namespace records

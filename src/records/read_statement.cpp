@@ -1,116 +1,83 @@
 #include <algorithm>
-#include <array>
 
-#include "records/format_matching.hpp"
-#include "records/input_editing.hpp"
-#include "records/statement_errors.hpp"
+#include "records/detail/errors.hpp"
+#include "records/statement.hpp"
 
 namespace records {
-namespace {
+namespace detail {
 
-// A field's bytes and where they stood; valid until the next field is taken.
-struct taken_field {
-  std::string_view text;
-  std::int64_t first_column = 0;
-};
+fatal_error input_record::error_of(condition what_happened) const {
+  return statement_error(params_.source, params_.statement_line, params_.unit, &unit_,
+                         what_happened);
+}
 
-// Fields that run past the end of the record are completed with blanks here.
-std::array<char, max_field_width> padded_field;
-
-// A field that runs past the end of the record, completed with blanks.
-[[gnu::noinline]] std::string_view padded(std::string_view record, std::uint64_t start,
-                                          std::size_t width) {
-  std::fill_n(padded_field.begin(), width, ' ');
-  if (start < record.size()) {
-    const auto from = static_cast<std::ptrdiff_t>(start);
-    std::copy(record.begin() + from, record.end(), padded_field.begin());
+void input_record::raise_no_record(record_reader::status status) {
+  if (status == record_reader::status::end_of_file) {
+    fatal_error error = error_of(condition::end_of_file);
+    error.record = unit_.reader.record_number();
+    raise(error);
   }
-  return {padded_field.data(), width};
+  fatal_error error = error_of(condition::cannot_read);
+  error.detail =
+      system_reason(unit_.can_read ? unit_.reader.error_number() : unit_.read_write_errno);
+  raise(error);
 }
 
-// Every item passes through here, so the common case, a field inside the
-// record, is kept to a few instructions.
-[[gnu::always_inline]] inline taken_field take_field(unit_entry& unit, std::int32_t width) {
-  const std::string_view record = unit.reader.record();
-  const std::int64_t first = unit.column;
-  unit.column += width;
-  const auto start = static_cast<std::uint64_t>(first - 1);
-  const auto w = static_cast<std::size_t>(width);
-  if (start + w <= record.size()) return {record.substr(static_cast<std::size_t>(start), w), first};
-  return {padded(record, start, w), first};
+// A field that runs past the end of the record, completed with blanks: records
+// read as if padded with blanks to any length.
+std::string_view input_record::padded_field(std::string_view record, std::size_t start,
+                                            std::size_t width) {
+  char* const field = unit_.padded_field.data();
+  const std::size_t present = std::min(width, record.size() - start);
+  std::copy_n(record.data() + start, present, field);
+  std::fill(field + present, field + width, ' ');
+  return {field, width};
 }
 
-[[noreturn]] void raise_bad_field(const statement_params& params, const unit_entry& unit,
-                                  condition what_happened, const taken_field& field,
-                                  field_failure failure) {
-  fatal_error error = statement_error(params, what_happened);
-  error.record = unit.reader.record_number();
-  error.first_column = field.first_column;
-  error.last_column = field.first_column + static_cast<std::int64_t>(field.text.size()) - 1;
-  error.field_text = field.text;
+void input_record::raise_bad_field(condition what_happened, std::string_view field,
+                                   std::int64_t first_column, field_failure failure) {
+  fatal_error error = error_of(what_happened);
+  error.record = unit_.reader.record_number();
+  error.first_column = first_column;
+  error.last_column = first_column + static_cast<std::int64_t>(field.size()) - 1;
+  error.field_text = field;
   error.detail = failure_detail(failure);
-  raise(std::move(error));
+  raise(error);
 }
 
-}  // namespace
+}  // namespace detail
 
-void begin_next_input_record(const statement_params& params, unit_entry& unit) {
-  if (!unit.can_read) {
-    fatal_error error = statement_error(params, condition::cannot_read);
-    error.detail = system_reason(unit.read_write_errno);
-    raise(std::move(error));
-  }
-  switch (unit.reader.next_record()) {
-    case record_reader::status::record:
-      unit.column = 1;
-      return;
-    case record_reader::status::end_of_file: {
-      fatal_error error = statement_error(params, condition::end_of_file);
-      error.record = unit.reader.record_number();
-      raise(std::move(error));
-    }
-    case record_reader::status::read_error: {
-      fatal_error error = statement_error(params, condition::cannot_read);
-      error.detail = system_reason(unit.reader.error_number());
-      raise(std::move(error));
-    }
-  }
+void read_statement::mismatch(item_kind wanted, const format_item* met) {
+  fatal_error error = error_of(condition::item_mismatch);
+  error.detail = detail::mismatch_detail(wanted, met);
+  raise(error);
 }
 
-void st_read(const statement_params& params) {
-  active_statement& statement = begin_statement(params, false);
-  begin_next_input_record(params, *statement.unit);
+void read_statement::transfer_character(std::span<char> item) {
+  const format_item& field = cursor_.next_field(*this, item_kind::character);
+  detail::read_character_field(take_field(field.width), item);
 }
 
-void transfer_character(const statement_params& params, std::span<char> item) {
-  const format_item& field = next_field(params, item_kind::character);
-  read_character_field(take_field(active_unit(), field.width).text, item);
-}
-
-void transfer_integer(const statement_params& params, std::int32_t& item) {
-  const format_item& field = next_field(params, item_kind::integer);
-  unit_entry& unit = active_unit();
-  const taken_field taken = take_field(unit, field.width);
-  const auto result = read_integer_field(taken.text);
-  if (result.failure != field_failure::none) {
-    raise_bad_field(params, unit, condition::bad_integer, taken, result.failure);
+void read_statement::transfer_integer(std::int32_t& item) {
+  const format_item& field = cursor_.next_field(*this, item_kind::integer);
+  const std::int64_t first_column = column_;
+  const std::string_view text = take_field(field.width);
+  const auto result = detail::integer_value(detail::scan_number(text, 0, true), text);
+  if (result.failure != detail::field_failure::none) [[unlikely]] {
+    raise_bad_field(condition::bad_integer, text, first_column, result.failure);
   }
   item = result.value;
 }
 
-void transfer_real(const statement_params& params, float& item) {
-  const format_item& field = next_field(params, item_kind::real);
-  unit_entry& unit = active_unit();
-  const taken_field taken = take_field(unit, field.width);
-  const auto result = read_real_field(taken.text, field.decimals);
-  if (result.failure != field_failure::none) {
-    raise_bad_field(params, unit, condition::bad_real, taken, result.failure);
+void read_statement::transfer_real(float& item) {
+  const format_item& field = cursor_.next_field(*this, item_kind::real);
+  const std::int64_t first_column = column_;
+  const std::string_view text = take_field(field.width);
+  const auto result = detail::real_value(detail::scan_number(text, field.decimals, false), text);
+  if (result.failure != detail::field_failure::none) [[unlikely]] {
+    raise_bad_field(condition::bad_real, text, first_column, result.failure);
   }
   item = result.value;
-}
-
-void st_read_done(const statement_params& params) {
-  finish_format(params);
 }
 
 }  // namespace records

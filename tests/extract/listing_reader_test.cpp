@@ -19,15 +19,12 @@ class ListingReader : public testing_support::statement_test {
  protected:
   void open_listing(const std::string& text) {
     write_file("hdat.out", text);
-    records::st_open(listing_statement(8, "hdat.out"));
+    units_.st_open(listing_statement(line::open_listing), listing_file);
   }
   // The record the next statement would read, for checking what was consumed.
   std::string next_record_start() {
-    const auto s = listing_statement(99, "(A8)");
     std::array<char, 8> start{};
-    records::st_read(s);
-    records::transfer_character(s, start);
-    records::st_read_done(s);
+    records::read<"(A8)">(units_, listing_statement(99), start);
     return {start.data(), start.size()};
   }
   static std::array<std::string, 4> a_coefs(double base) {
@@ -47,7 +44,7 @@ TEST_F(ListingReader, FindsTheMarkerInTheLastRecordItSearches) {
   listing_builder listing;
   listing.banner(499).marker().line("AFTER MARKER");
   open_listing(listing.text());
-  EXPECT_TRUE(find_marker());
+  EXPECT_TRUE(find_marker(units_));
   EXPECT_EQ(next_record_start(), "AFTER MA");
 }
 
@@ -55,7 +52,7 @@ TEST_F(ListingReader, GivesUpAfterFiveHundredRecords) {
   listing_builder listing;
   listing.banner(500).marker();
   open_listing(listing.text());
-  EXPECT_FALSE(find_marker());
+  EXPECT_FALSE(find_marker(units_));
   EXPECT_EQ(next_record_start(), "        ");  // record 501, the marker, is left unread
 }
 
@@ -82,8 +79,8 @@ TEST_F(ListingReader, OnlyUpperCaseEigeInColumns17To20IsTheMarker) {
     listing_builder listing;
     listing.line(c.record).banner(499);
     open_listing(listing.text());
-    EXPECT_EQ(find_marker(), c.found);
-    (void)records::connected_units().close_all();
+    EXPECT_EQ(find_marker(units_), c.found);
+    units_.stop_string();
   }
 }
 
@@ -91,7 +88,7 @@ TEST_F(ListingReader, AShortListingWithoutMarkerEndsInAnEndOfFileAtStatement12) 
   listing_builder listing;
   listing.banner(312);
   open_listing(listing.text());
-  const auto error = fatal_error_of([] { find_marker(); });
+  const auto error = fatal_error_of([&] { find_marker(units_); });
   EXPECT_EQ(records::fatal_report(error).view(),
             "eigpick: hdat.out (unit 4), statement line 12: end of file after record 312");
 }
@@ -105,9 +102,9 @@ TEST_F(ListingReader, BlockAReadsHeadersAndRowsUpToAZeroIndex) {
       .block_a_row("  Pz C 1", "0", a_coefs(4))  // ends the block, read like any row
       .line("NEXT");
   open_listing(listing.text());
-  ASSERT_TRUE(find_marker());
-  coefficient_table table;
-  read_block_a(table);
+  ASSERT_TRUE(find_marker(units_));
+  coefficient_table table{};
+  read_block_a(units_, table);
   EXPECT_EQ(table.row_count, 3);
   EXPECT_EQ(table.root_number, (std::array<std::int32_t, 6>{11, 12, 13, 14, 0, 0}));
   EXPECT_EQ(table.eigenvalue, (std::array<float, 6>{-0.5f, 1.683f, 0.25f, 0.15f, 0, 0}));
@@ -126,9 +123,9 @@ TEST_F(ListingReader, ABlankRecordEndsBlockA) {
   listing_builder listing;
   block_a_start(listing).block_a_row("  S  C 1", "1", a_coefs(1)).line("").line("NEXT");
   open_listing(listing.text());
-  ASSERT_TRUE(find_marker());
-  coefficient_table table;
-  read_block_a(table);
+  ASSERT_TRUE(find_marker(units_));
+  coefficient_table table{};
+  read_block_a(units_, table);
   EXPECT_EQ(table.row_count, 1);
   EXPECT_EQ(next_record_start(), "NEXT    ");
 }
@@ -139,11 +136,11 @@ TEST_F(ListingReader, AZeroOrBlankFirstRowGivesNoRows) {
     listing_builder listing;
     block_a_start(listing).block_a_row("  S  C 1", index, a_coefs(1));
     open_listing(listing.text());
-    ASSERT_TRUE(find_marker());
-    coefficient_table table;
-    read_block_a(table);
+    ASSERT_TRUE(find_marker(units_));
+    coefficient_table table{};
+    read_block_a(units_, table);
     EXPECT_EQ(table.row_count, 0);
-    (void)records::connected_units().close_all();
+    units_.stop_string();
   }
 }
 
@@ -153,9 +150,9 @@ TEST_F(ListingReader, BlockAStopsAfter200RowsWithoutReadingATerminatingRecord) {
   for (int k = 1; k <= 201; ++k)
     listing.block_a_row("  S  C 1", std::to_string(k), a_coefs(k / 1000.0));
   open_listing(listing.text());
-  ASSERT_TRUE(find_marker());
-  coefficient_table table;
-  read_block_a(table);
+  ASSERT_TRUE(find_marker(units_));
+  coefficient_table table{};
+  read_block_a(units_, table);
   EXPECT_EQ(table.row_count, 200);
   EXPECT_EQ(table.row(200).index_field, 200);
   EXPECT_EQ(table.row(201).index_field, 0);             // row 201 was not read
@@ -166,9 +163,9 @@ TEST_F(ListingReader, ShortRowsReadTheirMissingCoefficientsAsZero) {
   listing_builder listing;
   block_a_start(listing).line("  S  C 1  1 0.1 0.2 0.3 0.4 0.5 0.6 0.7 0.8     0.5").line("");
   open_listing(listing.text());
-  ASSERT_TRUE(find_marker());
-  coefficient_table table;
-  read_block_a(table);
+  ASSERT_TRUE(find_marker(units_));
+  coefficient_table table{};
+  read_block_a(units_, table);
   EXPECT_EQ(table.row(1).coef, (std::array<float, 6>{0.5f, 0, 0, 0, 0, 0}));
 }
 
@@ -178,9 +175,9 @@ TEST_F(ListingReader, ABadFieldInTheTerminatingRowIsFatal) {
       .block_a_row("  S  C 1", "1", a_coefs(1))
       .block_a_row("", "", {"", "", "x", ""});
   open_listing(listing.text());
-  ASSERT_TRUE(find_marker());
-  coefficient_table table;
-  const auto error = fatal_error_of([&] { read_block_a(table); });
+  ASSERT_TRUE(find_marker(units_));
+  coefficient_table table{};
+  const auto error = fatal_error_of([&] { read_block_a(units_, table); });
   EXPECT_EQ(records::fatal_report(error).view(),
             "eigpick: hdat.out (unit 4), statement line 25, record 11, columns 60-67: "
             "bad real field \"       x\"");
@@ -199,10 +196,10 @@ TEST_F(ListingReader, BlockBReadsExactlyNRowsWhateverTheirIndexFields) {
       .block_b_row("  S  C 1", "-7", b_coefs(3))
       .block_b_row("  S  C 1", "4", b_coefs(4));  // past N: not read
   open_listing(listing.text());
-  ASSERT_TRUE(find_marker());
-  coefficient_table table;
-  read_block_a(table);
-  read_block_b(table);
+  ASSERT_TRUE(find_marker(units_));
+  coefficient_table table{};
+  read_block_a(units_, table);
+  read_block_b(units_, table);
   EXPECT_EQ(table.row_count, 3);
   EXPECT_EQ(table.root_number, (std::array<std::int32_t, 6>{5, 6, 7, 8, 9, 100000}));
   EXPECT_EQ(table.eigenvalue, (std::array<float, 6>{1, 2, 3, 4, 5.5f, -6}));
@@ -221,10 +218,10 @@ TEST_F(ListingReader, BlockBWithNoRowsReadsOnlyItsHeader) {
       .block_b_header({5, 6, 7, 8, 9, 10}, {"", "", "", "", "", ""})
       .line("NEXT");
   open_listing(listing.text());
-  ASSERT_TRUE(find_marker());
-  coefficient_table table;
-  read_block_a(table);
-  read_block_b(table);
+  ASSERT_TRUE(find_marker(units_));
+  coefficient_table table{};
+  read_block_a(units_, table);
+  read_block_b(units_, table);
   EXPECT_EQ(table.row_count, 0);
   EXPECT_EQ(next_record_start(), "NEXT    ");
 }
@@ -249,11 +246,11 @@ TEST_F(ListingReader, EachHeaderStatementReportsTheEndOfFileItMeets) {
     for (std::size_t r = 0; r < cut; ++r)
       text += records[r];
     open_listing(text);
-    coefficient_table table;
+    coefficient_table table{};
     const auto error = fatal_error_of([&] {
-      ASSERT_TRUE(find_marker());
-      read_block_a(table);
-      read_block_b(table);
+      ASSERT_TRUE(find_marker(units_));
+      read_block_a(units_, table);
+      read_block_b(units_, table);
     });
     EXPECT_EQ(error.what_happened, records::condition::end_of_file);
     EXPECT_EQ(error.statement_line, expected[cut - 1]);

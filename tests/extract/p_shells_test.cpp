@@ -15,7 +15,7 @@ constexpr float untouched = -99.0f;
 // Rows whose coefficient in column j is row + j/10;
 // every out_coef cell starts as `untouched`.
 coefficient_table table_with_labels(const std::vector<std::string>& labels) {
-  coefficient_table table;
+  coefficient_table table{};
   table.row_count = static_cast<std::int32_t>(labels.size());
   for (std::int32_t k = 1; k <= table_rows; ++k) {
     auto& row = table.row(k);

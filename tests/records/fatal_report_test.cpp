@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "records/fatal_error.hpp"
+#include "support/editing.hpp"
 
 namespace records {
 namespace {
 
 using namespace std::string_literals;
+using testing_support::printable;
 
 fatal_error listing_error(condition what_happened) {
   fatal_error error;

@@ -2,45 +2,71 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace records {
 namespace {
 
-format_item skip(std::int32_t n) {
+// An item as a test states it: a literal by its text rather than its place.
+struct item {
+  item_kind kind = item_kind::skip;
+  std::int32_t width = 0;
+  std::int32_t decimals = 0;
+  std::string text;
+  friend bool operator==(const item&, const item&) = default;
+  friend std::ostream& operator<<(std::ostream& out, const item& i) {
+    return out << static_cast<int>(i.kind) << '/' << i.width << '.' << i.decimals << " '" << i.text
+               << "'";
+  }
+};
+
+item skip(std::int32_t n) {
   return {item_kind::skip, n, 0, {}};
 }
-format_item slash() {
+item slash() {
   return {item_kind::slash, 0, 0, {}};
 }
-format_item literal(std::string text) {
-  return {item_kind::literal, 0, 0, std::move(text)};
+item literal(std::string text) {
+  const auto width = static_cast<std::int32_t>(text.size());
+  return {item_kind::literal, width, 0, std::move(text)};
 }
-format_item a(std::int32_t w) {
+item a(std::int32_t w) {
   return {item_kind::character, w, 0, {}};
 }
-format_item i(std::int32_t w) {
+item i(std::int32_t w) {
   return {item_kind::integer, w, 0, {}};
 }
-format_item f(std::int32_t w, std::int32_t d) {
+item f(std::int32_t w, std::int32_t d) {
   return {item_kind::real, w, d, {}};
 }
 
-std::vector<format_item> repeated(std::int32_t count, const format_item& item) {
-  return std::vector<format_item>(static_cast<std::size_t>(count), item);
+std::vector<item> repeated(std::int32_t count, const item& one) {
+  return std::vector<item>(static_cast<std::size_t>(count), one);
 }
 
-std::vector<format_item> concat(std::initializer_list<std::vector<format_item>> parts) {
-  std::vector<format_item> all;
+std::vector<item> concat(std::initializer_list<std::vector<item>> parts) {
+  std::vector<item> all;
   for (const auto& part : parts)
     all.insert(all.end(), part.begin(), part.end());
   return all;
 }
 
+std::vector<item> items_of(format_view format) {
+  std::vector<item> items;
+  for (std::size_t k = 0; k < format.size; ++k) {
+    const format_item& one = format.items[k];
+    items.push_back({one.kind, one.width, one.decimals,
+                     one.kind == item_kind::literal ? std::string(format.literal(one)) : ""});
+  }
+  return items;
+}
+
 struct parse_case {
   int line;
   std::string_view text;
-  std::vector<format_item> items;
+  std::vector<item> items;
 };
 
 TEST(FormatParsing, EveryFormatOfTheRunParsesToItsItems) {
@@ -70,8 +96,8 @@ TEST(FormatParsing, EveryFormatOfTheRunParsesToItsItems) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line << ": " << c.text);
     const auto result = parse_format(c.text);
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.format.items, c.items);
+    ASSERT_TRUE(result.ok()) << fault_text(result.problem.fault);
+    EXPECT_EQ(items_of(result.view()), c.items);
   }
 }
 
@@ -91,16 +117,16 @@ TEST(FormatParsing, SlashesNeedNoCommasAndLiteralsKeepTheirBlanks) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line << ": " << c.text);
     const auto result = parse_format(c.text);
-    ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(result.format.items, c.items);
+    ASSERT_TRUE(result.ok()) << fault_text(result.problem.fault);
+    EXPECT_EQ(items_of(result.view()), c.items);
   }
 }
 
 TEST(FormatParsing, HasFieldTellsWhetherReversionCanPlaceAnItem) {
-  EXPECT_TRUE(parse_format("(12F10.5)").format.has_field);
-  EXPECT_TRUE(parse_format("(/,A4)").format.has_field);
-  EXPECT_FALSE(parse_format("('Eigenvectors are not found')").format.has_field);
-  EXPECT_FALSE(parse_format("(//,3X)").format.has_field);
+  EXPECT_TRUE(parse_format("(12F10.5)").has_field);
+  EXPECT_TRUE(parse_format("(/,A4)").has_field);
+  EXPECT_FALSE(parse_format("('Eigenvectors are not found')").has_field);
+  EXPECT_FALSE(parse_format("(//,3X)").has_field);
 }
 
 TEST(FormatParsing, RejectsTextThatIsNoFormat) {
@@ -140,19 +166,39 @@ TEST(FormatParsing, RejectsTextThatIsNoFormat) {
     SCOPED_TRACE(testing::Message() << "line " << c.line << ": " << c.text);
     const auto result = parse_format(c.text);
     EXPECT_FALSE(result.ok());
-    EXPECT_EQ(result.error_offset, c.offset) << result.error;
+    EXPECT_EQ(result.problem.offset, c.offset) << fault_text(result.problem.fault);
   }
 }
 
-TEST(FormatCache, ParsesEachTextOnceAndTellsTextsApart) {
-  const auto& first = cached_format("(7X,I7)");
-  const auto& again = cached_format(std::string("(7X,I7)"));  // equal text, other storage
-  const auto& other = cached_format("(7X,I6)");
-  EXPECT_EQ(&first, &again);
-  EXPECT_NE(&first, &other);
-  EXPECT_EQ(other.format.items.back(), i(6));
-  EXPECT_EQ(&cached_format("(7X,I7)"), &first);  // still there after another text
-  EXPECT_FALSE(cached_format("(7X,").ok());
+// The program's formats are parsed while compiling by the parser that parses
+// formats from data: both give the same items.
+TEST(FormatParsing, CompiledFormatsAreTheFormatsParsedAtRunTime) {
+  const auto same = [](format_view compiled, std::string_view text) {
+    SCOPED_TRACE(text);
+    const auto parsed = parse_format(text);
+    ASSERT_TRUE(parsed.ok());
+    EXPECT_EQ(items_of(compiled), items_of(parsed.view()));
+    EXPECT_EQ(compiled.has_field, parsed.has_field);
+  };
+  same(format<"(16X,2A4)">.view(), "(16X,2A4)");
+  same(format<"(/,3X,2A4,2X,I4,4X,I4)">.view(), "(/,3X,2A4,2X,I4,4X,I4)");
+  same(format<"(2A4,I3,32X,4F8.5)">.view(), "(2A4,I3,32X,4F8.5)");
+  same(format<"(//,'    E (',I3,' ) = ',F10.5,'  1')">.view(),
+       "(//,'    E (',I3,' ) = ',F10.5,'  1')");
+  same(format<"(12F10.5)">.view(), "(12F10.5)");
+  same(format<"('Eigenvectors are not found')">.view(), "('Eigenvectors are not found')");
+  same(format<"()">.view(), "()");
+}
+
+TEST(FormatParsing, AFormatFromDataHoldsAtMostItsCapacityOfItems) {
+  std::string text = "(";
+  for (int k = 0; k < 5; ++k)
+    text += "255A1,";
+  text.back() = ')';
+  const auto result = parse_format(text);  // 1275 items
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(result.problem.fault, format_fault::too_many_items);
+  EXPECT_TRUE(parse_format("(255A1,255A1,255A1,255A1)").ok());  // 1020 items
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "records/input_editing.hpp"
+#include "records/detail/input_editing.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,9 @@
 #include <limits>
 #include <string>
 
-namespace records {
+#include "support/editing.hpp"
+
+namespace records::detail {
 namespace {
 
 using namespace std::string_view_literals;
@@ -242,13 +244,14 @@ TEST(CharacterFieldInput, FitsTheFieldToTheItem) {
 }
 
 }  // namespace
-}  // namespace records
+}  // namespace records::detail
 
-namespace records {
+namespace records::detail {
 namespace {
 
-// Every 8-column field over a small alphabet of digits, blanks, signs, points and
-// an exponent letter: the quick routes must agree with the general conversion.
+// Every seventh 8-column field over a small alphabet of digits, blanks, signs,
+// points and an exponent letter: every route (the word-at-a-time shapes, the
+// bytewise scan, planned fields) must agree with the conversion by from_chars.
 TEST(RealFieldInput, QuickRoutesAgreeWithTheGeneralConversion) {
   const char alphabet[] = {' ', '0', '1', '7', '9', '.', '-', '+', 'E'};
   constexpr std::size_t letters = sizeof alphabet;
@@ -263,18 +266,30 @@ TEST(RealFieldInput, QuickRoutesAgreeWithTheGeneralConversion) {
       c = alphabet[rest % letters];
       rest /= letters;
     }
-    for (const std::int32_t decimals : {0, 5}) {
-      const auto quick = read_real_field(field, decimals);
-      const auto general = read_real_field_by_text(field, decimals);
-      if ((quick.failure != general.failure || std::bit_cast<std::uint32_t>(quick.value) !=
-                                                   std::bit_cast<std::uint32_t>(general.value)) &&
+    const auto same = [](field_result<float> a, field_result<float> b) {
+      return a.failure == b.failure &&
+             std::bit_cast<std::uint32_t>(a.value) == std::bit_cast<std::uint32_t>(b.value);
+    };
+    for (const std::int32_t decimals : {0, 3, 5}) {
+      const auto general = testing_support::read_real_field_by_text(field, decimals);
+      // The route of a field whose width and decimals are known while compiling.
+      const auto planned = decimals == 0   ? read_real_field<8, 0>(field)
+                           : decimals == 3 ? read_real_field<8, 3>(field)
+                                           : read_real_field<8, 5>(field);
+      if ((!same(read_real_field(field, decimals), general) || !same(planned, general)) &&
           ++mismatches <= 10) {
         ADD_FAILURE() << '"' << field << "\" d=" << decimals;
       }
+    }
+    const auto integer = read_integer_field<8>(field);
+    const auto general_integer = integer_value(scan_number_bytewise(field, 0), field);
+    if ((integer.failure != general_integer.failure || integer.value != general_integer.value) &&
+        ++mismatches <= 10) {
+      ADD_FAILURE() << '"' << field << "\" as I8";
     }
   }
   EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace
-}  // namespace records
+}  // namespace records::detail

@@ -1,4 +1,4 @@
-#include "records/output_editing.hpp"
+#include "records/detail/output_editing.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,20 +8,14 @@
 #include <limits>
 #include <string>
 
-namespace records {
+#include "support/editing.hpp"
+
+namespace records::detail {
 namespace {
 
-std::string integer_text(std::int32_t value, std::int32_t width) {
-  std::string record;
-  write_integer_field(value, width, record);
-  return record;
-}
-
-std::string real_text(float value, std::int32_t width, std::int32_t decimals) {
-  std::string record;
-  write_real_field(value, width, decimals, record);
-  return record;
-}
+using testing_support::integer_text;
+using testing_support::real_text;
+using testing_support::real_text_f10_5;
 
 TEST(IntegerFieldOutput, RightJustifiesOrFillsWithAsterisks) {
   struct integer_case {
@@ -66,6 +60,10 @@ void check(const real_case& c) {
   SCOPED_TRACE(testing::Message() << "line " << c.line << ": " << c.value << " F" << c.width << '.'
                                   << c.decimals);
   EXPECT_EQ(real_text(c.value, c.width, c.decimals), c.text);
+  // The field of the vector file is also edited by the route planned while compiling.
+  if (c.width == 10 && c.decimals == 5) {
+    EXPECT_EQ(real_text_f10_5(c.value), c.text);
+  }
 }
 
 TEST(RealFieldOutput, WritesTheVectorFileValues) {
@@ -154,7 +152,9 @@ TEST(RealFieldOutput, InfinityAndNotANumberAreAsterisks) {
     check(c);
 }
 
-TEST(RealFieldOutput, EveryTextHasExactlyItsWidth) {
+// The field starts filled with '#', which no editing writes: a column left
+// alone, such as a missing leading blank, shows.
+TEST(RealFieldOutput, EveryColumnOfTheFieldIsWritten) {
   const float values[] = {0.0f,
                           -0.0f,
                           1e-30f,
@@ -172,16 +172,18 @@ TEST(RealFieldOutput, EveryTextHasExactlyItsWidth) {
     for (std::int32_t width = 1; width <= 12; ++width) {
       for (std::int32_t decimals = 0; decimals <= width; ++decimals) {
         SCOPED_TRACE(testing::Message() << value << " F" << width << '.' << decimals);
-        EXPECT_EQ(real_text(value, width, decimals).size(), static_cast<std::size_t>(width));
+        EXPECT_EQ(real_text(value, width, decimals).find('#'), std::string::npos);
       }
     }
+    EXPECT_EQ(real_text_f10_5(value).find('#'), std::string::npos) << value;
+    EXPECT_EQ(integer_text(static_cast<std::int32_t>(value), 12).find('#'), std::string::npos);
   }
 }
 
 }  // namespace
-}  // namespace records
+}  // namespace records::detail
 
-namespace records {
+namespace records::detail {
 namespace {
 
 // What printf's exact "%.*f" makes of the value under the field's rules.
@@ -217,7 +219,9 @@ TEST(RealFieldOutput, AgreesWithExactPrintfOverManyValues) {
     for (const auto& s : shapes) {
       const std::string expected = printf_field(value, s.width, s.decimals);
       const std::string actual = real_text(value, s.width, s.decimals);
-      if (actual != expected && ++mismatches <= 10) {
+      const bool planned_differs =
+          s.width == 10 && s.decimals == 5 && real_text_f10_5(value) != expected;
+      if ((actual != expected || planned_differs) && ++mismatches <= 10) {
         ADD_FAILURE() << std::hexfloat << value << " F" << s.width << '.' << s.decimals << ": \""
                       << actual << "\" vs \"" << expected << '"';
       }
@@ -226,4 +230,4 @@ TEST(RealFieldOutput, AgreesWithExactPrintfOverManyValues) {
 }
 
 }  // namespace
-}  // namespace records
+}  // namespace records::detail

@@ -33,22 +33,20 @@ class ReadStatement : public testing_support::statement_test {
     open_unit(4, "listing");
   }
   // One statement reading two character items; returns the first.
-  std::string read_words(std::string_view format) {
-    const auto s = statement(4, 30, format);
+  std::string read_words(std::string_view text) {
+    read_statement s(units_, statement(4, 30), format(text));
     word first{};
     word second{};
-    st_read(s);
-    transfer_character(s, first);
-    transfer_character(s, second);
-    st_read_done(s);
+    s.transfer_character(first);
+    s.transfer_character(second);
+    s.st_read_done();
     return text_of(first) + text_of(second);
   }
-  std::int32_t read_one_integer(std::string_view format) {
-    const auto s = statement(4, 31, format);
+  std::int32_t read_one_integer(std::string_view text) {
+    read_statement s(units_, statement(4, 31), format(text));
     std::int32_t value = -1;
-    st_read(s);
-    transfer_integer(s, value);
-    st_read_done(s);
+    s.transfer_integer(value);
+    s.st_read_done();
     return value;
   }
 };
@@ -74,23 +72,21 @@ TEST_F(ReadStatement, TrailingSlashesAreCarriedOutAtTheEnd) {
 
 TEST_F(ReadStatement, ShortRecordsReadAsBlankPadded) {
   listing("0123456789\n\n");
-  const auto s = statement(4, 18, "(9X,32X,4I8)");
   std::array<std::int32_t, 4> roots{1, 1, 1, 1};
-  st_read(s);
+  read_statement s(units_, statement(4, 18), format("(9X,32X,4I8)"));
   for (auto& root : roots)
-    transfer_integer(s, root);
-  st_read_done(s);
+    s.transfer_integer(root);
+  s.st_read_done();
   EXPECT_EQ(roots, (std::array<std::int32_t, 4>{0, 0, 0, 0}));
   EXPECT_EQ(read_words("(16X,2A4)"), "        ");
 }
 
 TEST_F(ReadStatement, AFieldMayStartInsideTheRecordAndEndPastIt) {
   listing("    12\n");
-  const auto s = statement(4, 5, "(4X,I8)");
   std::int32_t value = 0;
-  st_read(s);
-  transfer_integer(s, value);
-  st_read_done(s);
+  read_statement s(units_, statement(4, 5), format("(4X,I8)"));
+  s.transfer_integer(value);
+  s.st_read_done();
   EXPECT_EQ(value, 12);
 }
 
@@ -99,24 +95,21 @@ TEST_F(ReadStatement, CrLfAndLfFilesReadAlike) {
     SCOPED_TRACE(terminator.size());
     listing("                EIGENVECTORS" + terminator + "  1.5E-1" + terminator);
     EXPECT_EQ(read_words("(16X,2A4)"), "EIGENVEC");
-    const auto s = statement(4, 21, "(F8.3)");
     float value = 0;
-    st_read(s);
-    transfer_real(s, value);
-    st_read_done(s);
+    read_statement s(units_, statement(4, 21), format("(F8.3)"));
+    s.transfer_real(value);
+    s.st_read_done();
     EXPECT_EQ(value, 0.15f);
-    (void)connected_units().close_all();
   }
 }
 
 TEST_F(ReadStatement, RevertsToANewRecordWhenItemsOutlastTheFormat) {
   listing(" 1\n 2\n 3\n 4\n");
-  const auto s = statement(4, 7, "(I2)");
   std::array<std::int32_t, 3> values{};
-  st_read(s);
+  read_statement s(units_, statement(4, 7), format("(I2)"));
   for (auto& value : values)
-    transfer_integer(s, value);
-  st_read_done(s);
+    s.transfer_integer(value);
+  s.st_read_done();
   EXPECT_EQ(values, (std::array<std::int32_t, 3>{1, 2, 3}));
   EXPECT_EQ(read_one_integer("(I2)"), 4);
 }
@@ -148,10 +141,12 @@ TEST_F(ReadStatement, EndOfFileInAnEmptyFile) {
 TEST_F(ReadStatement, ABadFieldNamesItsRecordColumnsAndText) {
   listing("x\n" + std::string(43, ' ') + "12.3x456\n" + std::string(43, ' ') + "12\x01\n");
   read_words("(2A4)");
-  const auto s = statement(4, 25, "(43X,F8.5)");
+  const auto bad_real = format("(43X,F8.5)");
   float value = 0;
-  st_read(s);
-  auto error = fatal_error_of([&] { transfer_real(s, value); });
+  auto error = fatal_error_of([&] {
+    read_statement s(units_, statement(4, 25), bad_real);
+    s.transfer_real(value);
+  });
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: listing (unit 4), statement line 25, record 2, columns 44-51: "
             "bad real field \"12.3x456\"");
@@ -160,8 +155,10 @@ TEST_F(ReadStatement, ABadFieldNamesItsRecordColumnsAndText) {
   open_unit(4, "listing");
   read_words("(2A4)");
   read_words("(2A4)");
-  st_read(s);
-  error = fatal_error_of([&] { transfer_real(s, value); });
+  error = fatal_error_of([&] {
+    read_statement s(units_, statement(4, 25), bad_real);
+    s.transfer_real(value);
+  });
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: listing (unit 4), statement line 25, record 3, columns 44-51: "
             "bad real field \"12\\x01     \"");
@@ -186,8 +183,8 @@ TEST_F(ReadStatement, AFatalErrorClosesEveryUnit) {
   write_file("other", "");
   open_unit(7, "other");
   fatal_error_of([&] { read_words("(2A4)"); });
-  EXPECT_EQ(connected_units().find(4), nullptr);
-  EXPECT_EQ(connected_units().find(7), nullptr);
+  EXPECT_FALSE(units_.is_connected(4));
+  EXPECT_FALSE(units_.is_connected(7));
 }
 
 TEST_F(ReadStatement, MisusedStatementsAreFatalNotUndefined) {
@@ -200,13 +197,7 @@ TEST_F(ReadStatement, MisusedStatementsAreFatalNotUndefined) {
   error = fatal_error_of([&] { read_one_integer("(4X)"); });
   EXPECT_EQ(error.what_happened, condition::item_mismatch);
 
-  open_unit(4, "listing");
-  error = fatal_error_of([&] { read_one_integer("(I4"); });
-  EXPECT_EQ(fatal_report(error).view(),
-            "eigpick: listing (unit 4), statement line 31: bad format \"(I4\" (missing \")\" at "
-            "character 4)");
-
-  error = fatal_error_of([&] { st_read(statement(9, 3, "(I4)")); });
+  error = fatal_error_of([&] { read_statement s(units_, statement(9, 3), format("(I4)")); });
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: unit 9, statement line 3: no file is connected to the unit");
 }
@@ -229,13 +220,13 @@ TEST_F(ReadStatement, EveryCorpusDecimalThroughAnF8Point0FieldGivesItsExactBits)
   }
   ASSERT_GT(decimals.size(), 11000u);
   listing(listing_text);
-  const auto s = statement(4, 40, "(F8.0)");
+  const auto f8_0 = format("(F8.0)");
   int mismatches = 0;
   for (std::size_t n = 0; n < decimals.size(); ++n) {
     float value = 0;
-    st_read(s);
-    transfer_real(s, value);
-    st_read_done(s);
+    read_statement s(units_, statement(4, 40), f8_0);
+    s.transfer_real(value);
+    s.st_read_done();
     const auto bits = std::bit_cast<std::uint32_t>(value);
     if (bits != expected_bits[n] && ++mismatches <= 10) {
       ADD_FAILURE() << decimals[n] << ": got " << std::hex << bits << ", want " << expected_bits[n];
@@ -251,20 +242,20 @@ TEST_F(Opening, CreatesAnAbsentFileEmptyAndLeavesAnExistingOneAlone) {
   EXPECT_EQ(read_file("absent"), "");
   write_file("present", "kept\nas it was\n");
   open_unit(7, "present");
-  stop_string();
+  units_.stop_string();
   EXPECT_EQ(read_file("present"), "kept\nas it was\n");
 }
 
 TEST_F(Opening, ADirectoryCannotBeConnected) {
   ASSERT_EQ(::mkdir("folder", 0755), 0);
-  const auto error = fatal_error_of([&] { st_open(statement(7, 9, "folder")); });
+  const auto error = fatal_error_of([&] { units_.st_open(statement(7, 9), "folder"); });
   EXPECT_EQ(
       fatal_report(error).view(),
       "eigpick: folder (unit 7), statement line 9: cannot open or create the file: Is a directory");
 }
 
 TEST_F(Opening, AFileInAMissingDirectoryCannotBeCreated) {
-  const auto error = fatal_error_of([&] { st_open(statement(4, 8, "no/such/file")); });
+  const auto error = fatal_error_of([&] { units_.st_open(statement(4, 8), "no/such/file"); });
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: no/such/file (unit 4), statement line 8: cannot open or create the file: "
             "No such file or directory");
@@ -282,12 +273,13 @@ TEST_F(Opening, AFileThatMayOnlyBeReadOpensForReading) {
   }
   open_unit(4, name);
   EXPECT_GT(read_one_integer("(I8)"), 0);
-  stop_string();  // one file is never connected to two units at once
+  units_.stop_string();  // one file is never connected to two units at once
   open_unit(7, name);
-  const auto s = statement(7, 50, "(I5)");
-  st_write(s);
-  transfer_integer_write(s, 1);
-  const auto error = fatal_error_of([&] { st_write_done(s); });
+  const auto error = fatal_error_of([&] {
+    write_statement s(units_, statement(7, 50), format("(I5)"));
+    s.transfer_integer_write(1);
+    s.st_write_done();
+  });
   EXPECT_EQ(error.what_happened, condition::cannot_write);
   EXPECT_EQ(error.detail.view(), "Permission denied");
 }

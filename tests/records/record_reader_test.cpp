@@ -1,15 +1,17 @@
-#include "records/record_reader.hpp"
+#include "records/detail/record_reader.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/scratch_directory.hpp"
 
-namespace records {
+namespace records::detail {
 namespace {
 
 using namespace std::string_literals;
@@ -21,7 +23,8 @@ std::vector<std::string> records_of(const std::string& bytes) {
   scratch_directory directory;
   write_file("records", bytes);
   const int fd = ::open("records", O_RDONLY);
-  record_reader reader(fd);
+  auto block = std::make_unique<reader_block>();
+  record_reader reader(fd, *block);
   std::vector<std::string> records;
   while (reader.next_record() == record_reader::status::record) {
     records.emplace_back(reader.record());
@@ -97,15 +100,61 @@ TEST(RecordSplitting, LinesAcrossBlockBoundariesComeOutWhole) {
   }
 }
 
+TEST(RecordSplitting, LongLinesStartingAnywhereKeepTheirFirstColumns) {
+  // A line near the kept limit, cut by a read at every few offsets.
+  for (std::size_t before = 0; before < 300; before += 7) {
+    for (const std::size_t length : {record_limit - 1, record_limit, record_limit + 1,
+                                     record_limit + 2, 2 * record_limit + 3}) {
+      SCOPED_TRACE(testing::Message() << before << " bytes before a line of " << length);
+      const std::string first(before, 'a');
+      std::string line(length, 'b');
+      line.front() = 'B';
+      const std::string bytes = first + "\n" + line + "\r\nlast\n";
+      EXPECT_EQ(records_of(bytes),
+                (std::vector<std::string>{first, line.substr(0, record_limit), "last"}));
+    }
+  }
+}
+
+// A pipe hands over whatever has been written so far: records are whole however
+// the bytes arrive.
+TEST(RecordSplitting, BytesArrivingInSmallPiecesMakeTheSameRecords) {
+  std::string bytes;
+  std::vector<std::string> expected;
+  for (int k = 0; k < 2000; ++k) {
+    expected.push_back(
+        std::string(static_cast<std::size_t>(k % 97), static_cast<char>('a' + k % 26)));
+    bytes += expected.back() + (k % 3 == 0 ? "\r\n" : "\n");
+  }
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  std::thread writer([&] {
+    for (std::size_t at = 0, piece = 1; at < bytes.size(); at += piece, piece = piece % 13 + 1) {
+      const std::size_t count = std::min(piece, bytes.size() - at);
+      if (::write(ends[1], bytes.data() + at, count) != static_cast<ssize_t>(count)) break;
+    }
+    ::close(ends[1]);
+  });
+  auto block = std::make_unique<reader_block>();
+  record_reader reader(ends[0], *block);
+  std::vector<std::string> records;
+  while (reader.next_record() == record_reader::status::record)
+    records.emplace_back(reader.record());
+  writer.join();
+  ::close(ends[0]);
+  EXPECT_EQ(records, expected);
+}
+
 TEST(RecordSplitting, ReportsTheSystemsReasonWhenReadingFails) {
   scratch_directory directory;
   write_file("records", "a\n");
   const int fd = ::open("records", O_WRONLY);
-  record_reader reader(fd);
+  auto block = std::make_unique<reader_block>();
+  record_reader reader(fd, *block);
   EXPECT_EQ(reader.next_record(), record_reader::status::read_error);
   EXPECT_EQ(reader.error_number(), EBADF);
   ::close(fd);
 }
 
 }  // namespace
-}  // namespace records
+}  // namespace records::detail

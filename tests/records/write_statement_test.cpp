@@ -20,18 +20,17 @@ class WriteStatement : public testing_support::statement_test {
   void SetUp() override { open_unit(7, "out"); }
 
   // One write statement of these items; integers and reals in list order.
-  void write(std::string_view format, const std::vector<std::int32_t>& integers,
+  void write(std::string_view text, const std::vector<std::int32_t>& integers,
              const std::vector<float>& reals = {}) {
-    const auto s = statement(7, 60, format);
-    st_write(s);
+    write_statement s(units_, statement(7, 60), format(text));
     for (const auto value : integers)
-      transfer_integer_write(s, value);
+      s.transfer_integer_write(value);
     for (const auto value : reals)
-      transfer_real_write(s, value);
-    st_write_done(s);
+      s.transfer_real_write(value);
+    s.st_write_done();
   }
   std::string output() {
-    stop_string();
+    units_.stop_string();
     return read_file("out");
   }
 };
@@ -76,7 +75,7 @@ TEST_F(WriteStatement, RevertedLiteralsAndSkipsAreWrittenAgain) {
 }
 
 TEST_F(WriteStatement, TheFirstStatementReplacesTheOldContents) {
-  stop_string();
+  units_.stop_string();
   std::string old;
   for (int i = 0; i < 1000; ++i)
     old += "an older and much longer vector file\n";
@@ -109,7 +108,7 @@ TEST_F(WriteStatement, ARefusedWriteIsFatalAndKeepsExactlyTheRecordsBeforeIt) {
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: out (unit 7), statement line 60: cannot write the file: File too large");
   EXPECT_EQ(read_file("out"), "    1\n");  // and no part of the refused record
-  EXPECT_EQ(connected_units().find(7), nullptr);
+  EXPECT_FALSE(units_.is_connected(7));
 }
 
 TEST_F(WriteStatement, AFullDeviceIsFatalAtTheStatement) {

@@ -2,30 +2,43 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "records/fatal_error.hpp"
+#include "records/format.hpp"
 #include "records/statement.hpp"
-#include "records/unit_table.hpp"
 #include "support/scratch_directory.hpp"
 
 namespace testing_support {
 
-// Statements run in a scratch working directory; units left connected by a test
-// are closed after it.
+// Statements run in a scratch working directory on the fixture's unit table;
+// units left connected by a test are closed when the table goes.
 class statement_test : public testing::Test {
  protected:
-  void TearDown() override { (void)records::connected_units().close_all(); }
-
-  static records::statement_params statement(std::int32_t unit, std::int32_t line,
-                                             std::string_view text) {
-    return {unit, "eigpick", line, text};
+  static records::statement_params statement(std::int32_t unit, std::int32_t line) {
+    return {unit, "eigpick", line};
   }
-  static void open_unit(std::int32_t unit, std::string_view file_name) {
-    records::st_open(statement(unit, 1, file_name));
+  void open_unit(std::int32_t unit, std::string_view file_name) {
+    units_.st_open(statement(unit, 1), file_name);
+  }
+  // A format parsed at run time, kept for as long as the test runs.
+  records::format_view format(std::string_view text) {
+    texts_.emplace_back(text);
+    formats_.push_back(
+        std::make_unique<records::runtime_format>(records::parse_format(texts_.back())));
+    EXPECT_TRUE(formats_.back()->ok()) << text;
+    return formats_.back()->view();
   }
 
   scratch_directory directory_;
+  records::unit_table units_;
+
+ private:
+  std::deque<std::string> texts_;
+  std::deque<std::unique_ptr<records::runtime_format>> formats_;
 };
 
 // Runs `action`, which must end in a fatal error, and hands the error back.
@@ -38,6 +51,11 @@ records::fatal_error fatal_error_of(Action&& action) {
   }
   ADD_FAILURE() << "no fatal error was raised";
   return {};
+}
+
+// The report line of an error, as a string.
+inline std::string report_of(const records::fatal_error& error) {
+  return std::string(records::fatal_report(error).view());
 }
 
 }  // namespace testing_support

@@ -1,4 +1,4 @@
-#include "records/output_editing.hpp"
+#include "records/detail/output_editing.hpp"
 
 #include <array>
 #include <charconv>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "records/format.hpp"
+#include "records/detail/format_parser.hpp"
 
-namespace records {
+namespace records::detail {
 namespace {
 
 void fill_with_asterisks(std::span<char> field) {
@@ -31,32 +31,6 @@ void right_justify(std::string_view text, std::span<char> field) {
   blank_before(field, start);
 }
 
-// "00" to "99", so that one division by 100 places two digits.
-constexpr std::array<char, 200> digit_pairs = [] {
-  std::array<char, 200> pairs{};
-  for (std::size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
-// Places the lowest `count` digits of `value` right to left before `out` and
-// removes them from `value`; returns where they start.
-template <typename Unsigned>
-char* place_low_digits(Unsigned& value, std::size_t count, char* out) {
-  for (; count >= 2; count -= 2) {
-    out -= 2;
-    std::memcpy(out, &digit_pairs[2 * static_cast<std::size_t>(value % 100)], 2);
-    value /= 100;
-  }
-  if (count == 1) {
-    *--out = static_cast<char>('0' + value % 10);
-    value /= 10;
-  }
-  return out;
-}
-
 template <typename Unsigned>
 std::size_t decimal_length(Unsigned value) {
   std::size_t length = 1;
@@ -64,11 +38,6 @@ std::size_t decimal_length(Unsigned value) {
     ++length;
   return length;
 }
-
-// 10^d for d <= 12; a binary32 significand has 24 bits and 5^12 < 2^29, so the
-// value widened to double and scaled by one of these is exact.
-constexpr std::array<double, 13> scales = {1e0, 1e1, 1e2, 1e3,  1e4,  1e5, 1e6,
-                                           1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
 
 // The digits of the rounded, scaled value placed right to left into the field:
 // the decimals, the point, the integer digits (a lone "0" only where it fits)
@@ -96,8 +65,8 @@ void place_fixed(Unsigned digits, std::size_t decimals, bool negative, std::span
 // written, otherwise; to_chars handles those.
 bool write_scaled(float value, std::int32_t decimals, std::span<char> field) {
   const auto d = static_cast<std::size_t>(decimals);
-  if (d >= scales.size()) return false;
-  const double scaled = std::fabs(static_cast<double>(value)) * scales[d];
+  if (d >= exact_scales.size()) return false;
+  const double scaled = std::fabs(static_cast<double>(value)) * exact_scales[d];
   if (!(scaled < 0x1p52)) return false;
   const bool negative = std::signbit(value);
   // The shortest text is the point and the decimals, after a sign.
@@ -164,17 +133,4 @@ void write_real_field(float value, std::int32_t decimals, std::span<char> field)
   if (!write_scaled(value, decimals, field)) write_fixed(value, decimals, field);
 }
 
-void write_integer_field(std::int32_t value, std::int32_t width, std::string& record) {
-  record.append(static_cast<std::size_t>(width), ' ');
-  write_integer_field(value, {record.data() + record.size() - static_cast<std::size_t>(width),
-                              static_cast<std::size_t>(width)});
-}
-
-void write_real_field(float value, std::int32_t width, std::int32_t decimals, std::string& record) {
-  record.append(static_cast<std::size_t>(width), ' ');
-  write_real_field(value, decimals,
-                   {record.data() + record.size() - static_cast<std::size_t>(width),
-                    static_cast<std::size_t>(width)});
-}
-
-}  // namespace records
+}  // namespace records::detail

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace records {
+namespace records::detail {
 
 // Text of at most Capacity bytes held in place, so that building a report never
 // allocates: a failure caused by exhausted memory can still be reported. Text past
@@ -44,4 +44,4 @@ class bounded_text {
   std::size_t size_ = 0;
 };
 
-}  // namespace records
+}  // namespace records::detail
