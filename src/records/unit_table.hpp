@@ -28,9 +28,9 @@ class input_record;
 // The connected units, keyed by unit number; the run owns one table for its
 // whole life. Connecting allocates nothing. Destroying the table closes every
 // unit still connected.
-class unit_table {
+class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see storage_
  public:
-  unit_table() = default;
+  unit_table() = default;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   ~unit_table();
   unit_table(const unit_table&) = delete;
   unit_table& operator=(const unit_table&) = delete;
@@ -87,6 +87,8 @@ class unit_table {
   // fatal error, and every ended record has already reached its file.
   void abandon_all();
 
+  // Never initialised as a whole: a unit's pages are touched only once it is
+  // connected there.
   detail::unit_storage storage_;
   std::array<bool, detail::max_units> in_use_{};
 };

@@ -240,10 +240,12 @@ class format_parser {
   }
 
   constexpr bool parse_literal() {
-    const std::size_t close = text_.find('\'', pos_ + 1);
-    if (close == std::string_view::npos) {
-      return failed(format_fault::literal_without_closing_apostrophe);
-    }
+    // A plain loop, not string_view::find: under the sanitizers the library's
+    // search compares a pointer with null, which a constant expression refuses.
+    std::size_t close = pos_ + 1;
+    while (close < text_.size() && text_[close] != '\'')
+      ++close;
+    if (close == text_.size()) return failed(format_fault::literal_without_closing_apostrophe);
     const auto length = static_cast<std::int32_t>(close - pos_ - 1);
     if (!push({item_kind::literal, length, 0, static_cast<std::uint32_t>(pos_ + 1)})) return false;
     pos_ = close + 1;

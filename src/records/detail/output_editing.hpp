@@ -104,7 +104,7 @@ void write_real_field(float value, char* field) {
         constexpr std::uint64_t unit = std::uint64_t{0xFF} << (8 * (point_at - 1));
         constexpr std::uint64_t blanks =
             0x2020202020202020 & ((std::uint64_t{1} << (8 * (point_at - 2))) - 1);
-        const std::uint64_t sign = negative ? '-' : ' ';
+        const std::uint64_t sign = negative ? std::uint64_t{'-'} : std::uint64_t{' '};
         std::uint64_t last_eight = (ascii & fraction) | ((ascii >> 8) & unit) |
                                    (std::uint64_t{'.'} << (8 * point_at)) |
                                    (sign << (8 * (point_at - 2))) | blanks;

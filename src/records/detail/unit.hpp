@@ -43,7 +43,7 @@ class path_name {
  private:
   const char* data_ = "";
   std::size_t size_ = 0;
-  std::array<char, 64> short_;
+  std::array<char, 64> short_{};
 };
 
 // Bytes of records that a unit gathers before handing them to its file.
@@ -57,7 +57,7 @@ inline constexpr std::size_t max_units = 4;
 // with the start of the output buffer, and the buffers are never initialised
 // and are touched only where they are filled, the read block from a page of its
 // own.
-struct unit {
+struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): buffers stay untouched
   std::int32_t number = 0;
   int fd = -1;
   // Why the read-write open failed when the file was opened for one direction
