@@ -6,9 +6,6 @@
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
-# xs N: N letters x.
-xs() { printf '%*s' "$1" "" | tr ' ' x; }
-
 # ---- fields that cannot be converted -------------------------------------
 
 # bad_case STATEMENT RECORD COLUMNS KIND SHOWN TEXT: puts TEXT (printf %b

@@ -300,6 +300,9 @@ finish() {
 
 # ---- building listings -------------------------------------------------
 
+# xs N: N letters x, a field or record of a given width.
+xs() { printf '%*s' "$1" "" | tr ' ' x; }
+
 # first_records FILE K: the first K records (lines) of FILE.
 first_records() {
     head -n "$2" -- "$1"

@@ -143,8 +143,6 @@ shape_case() {
     expect_same_file "$CASE_DIR/fort.50" "$EXPECTED_FILE"
 }
 
-xs() { printf '%*s' "$1" "" | tr ' ' x; }
-
 # ---- row counts ------------------------------------------------------------
 LABELS_A=()
 LABELS_B=()

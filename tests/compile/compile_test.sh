@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Formats and item lists are checked while compiling: each file here compiles
+# with EIGPICK_WELL_FORMED and fails to compile without it, saying why.
+#   compile_test.sh CXX SOURCE_DIR
+set -u
+export LC_ALL=C
+if [[ $# -ne 2 ]]; then
+  echo "usage: $0 CXX SOURCE_DIR" >&2
+  exit 2
+fi
+cxx=$1
+source_dir=$(realpath -- "$2")
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-compile-test.XXXXXX")
+trap 'rm -rf -- "$scratch"' EXIT
+
+# shellcheck source=../support/checks.sh
+source "$source_dir/tests/support/checks.sh"
+
+# case FILE DIAGNOSTIC: the words the compiler must give for the fault.
+compile_case() {
+  local file=$source_dir/tests/compile/$1 expected=$2
+  local flags=(-std=c++20 -fsyntax-only -I "$source_dir/src")
+  "$cxx" "${flags[@]}" -DEIGPICK_WELL_FORMED "$file" >"$scratch/good.log" 2>&1
+  check "$1 compiles when well formed" "0" "$?"
+  [[ -s $scratch/good.log ]] && head -n 5 "$scratch/good.log"
+  "$cxx" "${flags[@]}" "$file" >"$scratch/bad.log" 2>&1
+  local status=$?
+  check "$1 does not compile" "failed" "$([[ $status -ne 0 ]] && echo failed || echo compiled)"
+  check "$1 names the fault" "yes" "$(grep -q -- "$expected" "$scratch/bad.log" && echo yes || echo no)"
+}
+
+compile_case malformed_format.cpp "this text is no format"
+compile_case mismatched_items.cpp "the items do not match the fields of the format"
+compile_case mismatched_repeated_items.cpp "an integer item needs a format whose every field is an I field"
+
+finish_checks
