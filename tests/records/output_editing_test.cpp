@@ -176,7 +176,12 @@ TEST(RealFieldOutput, EveryColumnOfTheFieldIsWritten) {
       }
     }
     EXPECT_EQ(real_text_f10_5(value).find('#'), std::string::npos) << value;
-    EXPECT_EQ(integer_text(static_cast<std::int32_t>(value), 12).find('#'), std::string::npos);
+  }
+  for (const std::int32_t value : {0, 7, -7, 123456, std::numeric_limits<std::int32_t>::min(),
+                                   std::numeric_limits<std::int32_t>::max()}) {
+    for (std::int32_t width = 1; width <= 12; ++width) {
+      EXPECT_EQ(integer_text(value, width).find('#'), std::string::npos) << value << " I" << width;
+    }
   }
 }
 
