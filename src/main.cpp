@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <exception>
 #include <string_view>
 
@@ -11,19 +12,26 @@
 
 namespace {
 
+// Hands all of `text` to the descriptor; returns 0, or why the system refused it.
+int write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t count = ::write(fd, text.data(), text.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return errno;
+    if (count == 0) return EIO;
+    text.remove_prefix(static_cast<std::size_t>(count));
+  }
+  return 0;
+}
+
 // The line and its newline go out in one write(2), so the reports of runs that
 // share a terminal or a log never interleave.
 void report(records::report_line line) {
   // A line that fills its buffer gives its last byte up to the newline.
   if (line.view().size() == line.capacity()) line.pop_back();
   line.push_back('\n');
-  std::string_view text = line.view();
-  while (!text.empty()) {
-    const ssize_t count = ::write(STDERR_FILENO, text.data(), text.size());
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return;  // nowhere left to say it; the exit status still does
-    text.remove_prefix(static_cast<std::size_t>(count));
-  }
+  // Nowhere left to say it if this fails; the exit status still does.
+  write_all(STDERR_FILENO, line.view());
 }
 
 // Whatever escaped the run, its units were closed as it unwound, as after any
@@ -45,10 +53,52 @@ bool secure_standard_descriptors() {
   return true;
 }
 
+constexpr std::string_view usage_text =
+    "Usage: eigpick\n"
+    "Run in a job directory: reads the eigenvector listing hdat.out there and\n"
+    "writes ten of its eigenvectors, p shells reordered to Py, Pz, Px, with their\n"
+    "root numbers and eigenvalues to the vector file fort.50.\n"
+    "Prints nothing and exits 0 when fort.50 holds the whole result; otherwise\n"
+    "prints one line on standard error and exits 1.\n"
+    "\n"
+    "  eigpick --help     print this text and exit\n"
+    "  eigpick --version  print the version and exit\n"
+    "\n"
+    "Neither opens any file. Any other arguments are ignored.\n"
+    "Manual: man eigpick\n";
+
+constexpr std::string_view version_text = "eigpick " EIGPICK_VERSION "\n";
+
+// Exactly "--help" or "--version" alone answers without touching a file: asking
+// for help must never create or rewrite a job's files. Any other argument list
+// is ignored and the run goes ahead, as it always has.
+std::string_view answer_for(int argc, char** argv) {
+  if (argc != 2) return {};
+  const std::string_view argument = argv[1];
+  if (argument == "--help") return usage_text;
+  if (argument == "--version") return version_text;
+  return {};
+}
+
+int print_answer(std::string_view text) {
+  if (const int error_number = write_all(STDOUT_FILENO, text); error_number != 0) {
+    records::report_line line(std::string_view("eigpick: cannot write to standard output: "));
+    line.append(std::strerror(error_number));
+    report(line);
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
-// Arguments and environment are ignored: the run's files, units and formats are fixed.
-int main() {
+// The environment is ignored: the run's files, units and formats are fixed.
+int main(int argc, char** argv) {
+  if (const std::string_view answer = answer_for(argc, argv); !answer.empty()) {
+    // Written to a reader that went away, the answer is refused and reported.
+    std::signal(SIGPIPE, SIG_IGN);
+    return print_answer(answer);
+  }
   if (!secure_standard_descriptors()) {
     report(records::report_line(std::string_view(
         "eigpick: cannot open /dev/null in place of a closed standard descriptor")));

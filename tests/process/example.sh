@@ -36,10 +36,49 @@ arguments_case() {
     expect_absent "$CASE_DIR/other.50"
 }
 arguments_case x
-arguments_case --help
+arguments_case --help x
+arguments_case --version --help
 arguments_case -v --version
+arguments_case --HELP
+arguments_case -h
 arguments_case other.out other.50
 arguments_case "" "   " "two words"
+
+# --help or --version alone answers on standard output and opens no file: the
+# listing and an older fort.50 stay as they are, and nothing is created.
+answer_case() {
+    local argument=$1 pattern=$2 files
+    for files in both none; do
+        new_case "$argument alone, files: $files"
+        if [[ $files == both ]]; then
+            cp -- "$EXAMPLE_LISTING" "$CASE_DIR/hdat.out"
+            old_vector_file "$CASE_DIR/fort.50"
+        fi
+        run_program "$argument"
+        expect_status 0
+        expect_stderr ""
+        if ! grep -Eq -- "$pattern" "$STDOUT_FILE"; then
+            fail "standard output does not match $pattern:"
+            show "$STDOUT_FILE"
+        fi
+        if [[ $files == both ]]; then
+            expect_same_file "$CASE_DIR/hdat.out" "$EXAMPLE_LISTING"
+            expect_same_file "$CASE_DIR/fort.50" "$OLD_VECTORS"
+        else
+            expect_absent "$CASE_DIR/hdat.out"
+            expect_absent "$CASE_DIR/fort.50"
+        fi
+    done
+}
+answer_case --help '^Usage: eigpick$'
+answer_case --version '^eigpick [0-9]+[.][0-9]+[.][0-9]+$'
+
+new_case "--help to a full device fails, saying so"
+(cd "$CASE_DIR" && "$EIGPICK" --help >/dev/full 2>"$STDERR_FILE" </dev/null)
+STATUS=$?
+expect_status 1
+expect_stderr "eigpick: cannot write to standard output: No space left on device"
+expect_absent "$CASE_DIR/fort.50"
 
 new_case "CR LF listing reads like the LF listing"
 sed 's/$/\r/' -- "$EXAMPLE_LISTING" >"$CASE_DIR/hdat.out"
