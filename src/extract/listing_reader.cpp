@@ -1,8 +1,11 @@
 #include "extract/listing_reader.hpp"
 
+#include <array>
+#include <charconv>
 #include <span>
 
 #include "extract/statements.hpp"
+#include "records/fatal_error.hpp"
 
 namespace extract {
 namespace {
@@ -51,17 +54,7 @@ void clear_rows_past_block(coefficient_table& table, bool terminated) {
   table.row(n + 2).coef = {};
 }
 
-}  // namespace
-
-bool find_marker(records::unit_table& units) {
-  for (std::int32_t count = 1; count <= marker_search_limit; ++count) {
-    const label word = read_two_words<search_format>(units, line::marker_search);
-    if (records::compare_string(as_text(word), marker) == 0) return true;
-  }
-  return false;
-}
-
-void read_block_a(records::unit_table& units, coefficient_table& table) {
+void read_block_a_header(records::unit_table& units, coefficient_table& table) {
   const auto roots = std::span(table.root_number).first<4>();
   const auto eigenvalues = std::span(table.eigenvalue).first<4>();
   read_two_words<block_a_title_format>(units, line::block_a_title);
@@ -70,32 +63,119 @@ void read_block_a(records::unit_table& units, coefficient_table& table) {
   records::read<block_a_eigenvalues_format>(units, listing_statement(line::block_a_eigenvalues),
                                             eigenvalues);
   read_two_words<search_format>(units, line::block_a_heading);
-  for (std::int32_t k = 1;; ++k) {
-    read_row<block_a_row_format, 4>(units, line::block_a_row, table.row(k));
-    // A blank index field reads as zero, so a blank record ends the block too.
-    if (table.row(k).index_field == 0) {
-      table.row_count = k - 1;
-      clear_rows_past_block(table, true);
-      return;
-    }
-    if (k == block_a_row_limit) {
-      table.row_count = k;
-      clear_rows_past_block(table, false);
-      return;
-    }
-  }
 }
 
-void read_block_b(records::unit_table& units, coefficient_table& table) {
+void read_block_b_header(records::unit_table& units, coefficient_table& table) {
   records::read<block_b_roots_format>(units, listing_statement(line::block_b_roots),
                                       std::span(table.root_number));
   read_two_words<symmetry_format>(units, line::block_b_symmetry);
   records::read<block_b_eigenvalues_format>(units, listing_statement(line::block_b_eigenvalues),
                                             std::span(table.eigenvalue));
   read_two_words<search_format>(units, line::block_b_heading);
-  // Block B tests nothing: it takes block A's N rows whatever they hold.
-  for (std::int32_t k = 1; k <= table.row_count; ++k)
-    read_row<block_b_row_format, 6>(units, line::block_b_row, table.row(k));
+}
+
+// Where the reading of a block stands, for the report of a listing that ends
+// inside it.
+struct block_progress {
+  char block = 'A';
+  bool header_read = false;
+  std::int32_t rows_read = 0;
+  std::int32_t rows_wanted = 0;  // 0 where the block ends at a zero index field
+};
+
+void append_count(records::reason_text& text, std::int32_t count) {
+  std::array<char, 12> digits{};
+  const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), count).ptr;
+  text.append({digits.data(), static_cast<std::size_t>(end - digits.data())});
+}
+
+// An end of file the record layer has no words for gets the run's own: what the
+// listing lacks. Any other failure passes unchanged.
+bool needs_cause(const records::fatal_error& error) {
+  return error.what_happened == records::condition::end_of_file && error.detail.empty();
+}
+
+void explain_search_end(records::fatal_error& error) {
+  if (needs_cause(error)) error.detail = "no record holds \"EIGE\" in columns 17-20";
+}
+
+void explain_block_end(records::fatal_error& error, const block_progress& progress) {
+  if (!needs_cause(error)) return;
+  records::reason_text& cause = error.detail;
+  cause = "the listing ends ";
+  if (!progress.header_read) {
+    cause.append("in the header of block ");
+    cause.push_back(progress.block);
+    return;
+  }
+  cause.append("in block ");
+  cause.push_back(progress.block);
+  cause.append(" after ");
+  append_count(cause, progress.rows_read);
+  if (progress.rows_wanted == 0) {
+    cause.append(" rows, before the row with a zero index that ends it");
+  } else {
+    cause.append(" of its ");
+    append_count(cause, progress.rows_wanted);
+    cause.append(" rows");
+  }
+}
+
+}  // namespace
+
+bool find_marker(records::unit_table& units) {
+  try {
+    for (std::int32_t count = 1; count <= marker_search_limit; ++count) {
+      const label word = read_two_words<search_format>(units, line::marker_search);
+      if (records::compare_string(as_text(word), marker) == 0) return true;
+    }
+  } catch (records::fatal_error& error) {
+    explain_search_end(error);
+    throw;
+  }
+  return false;
+}
+
+void read_block_a(records::unit_table& units, coefficient_table& table) {
+  block_progress progress{'A'};
+  try {
+    read_block_a_header(units, table);
+    progress.header_read = true;
+    for (std::int32_t k = 1;; ++k) {
+      read_row<block_a_row_format, 4>(units, line::block_a_row, table.row(k));
+      // A blank index field reads as zero, so a blank record ends the block too.
+      if (table.row(k).index_field == 0) {
+        table.row_count = k - 1;
+        clear_rows_past_block(table, true);
+        return;
+      }
+      progress.rows_read = k;
+      if (k == block_a_row_limit) {
+        table.row_count = k;
+        clear_rows_past_block(table, false);
+        return;
+      }
+    }
+  } catch (records::fatal_error& error) {
+    explain_block_end(error, progress);
+    throw;
+  }
+}
+
+void read_block_b(records::unit_table& units, coefficient_table& table) {
+  block_progress progress{'B', false, 0, table.row_count};
+  try {
+    read_block_b_header(units, table);
+    progress.header_read = true;
+    // Block B tests nothing: it takes block A's N rows whatever they hold.
+    for (std::int32_t k = 1; k <= table.row_count; ++k) {
+      read_row<block_b_row_format, 6>(units, line::block_b_row, table.row(k));
+      progress.rows_read = k;
+    }
+  } catch (records::fatal_error& error) {
+    explain_block_end(error, progress);
+    throw;
+  }
 }
 
 }  // namespace extract

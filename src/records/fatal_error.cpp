@@ -44,6 +44,7 @@ void describe_condition(report_line& line, const fatal_error& e) {
         line.append("end of file after record ");
         append_number(line, e.record);
       }
+      append_detail(line, e);
       return;
     case condition::bad_integer:
       line.append("bad integer field ");

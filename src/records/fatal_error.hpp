@@ -40,7 +40,9 @@ struct fatal_error : std::exception {
   std::int64_t first_column = 0;  // 0 when no field applies
   std::int64_t last_column = 0;
   field_bytes field_text;  // the field's raw bytes
-  reason_text detail;      // the system's reason, or a plain-words refinement
+  // The system's reason, a plain-words refinement, or what the run knows of the
+  // cause (a listing that ends before the run has all it needs).
+  reason_text detail;
 
   const char* what() const noexcept override { return "eigpick fatal error"; }
 };

@@ -15,6 +15,9 @@ void input_record::raise_no_record(record_reader::status status) {
   if (status == record_reader::status::end_of_file) {
     fatal_error error = error_of(condition::end_of_file);
     error.record = unit_.reader.record_number();
+    if (error.record == 0 && unit_.created) {
+      error.detail = "the file did not exist: opening it created it empty";
+    }
     raise(error);
   }
   fatal_error error = error_of(condition::cannot_read);

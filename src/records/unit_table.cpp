@@ -101,13 +101,17 @@ detail::unit& unit_table::prepare(const statement_params& params, std::string_vi
 void unit_table::st_open(const statement_params& params, std::string_view file_name) {
   detail::unit& unit = prepare(params, file_name);
   struct stat status {};
-  if (::stat(unit.file_name.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+  const bool exists = ::stat(unit.file_name.c_str(), &status) == 0;
+  const bool absent = !exists && errno == ENOENT;
+  if (exists && !S_ISREG(status.st_mode)) {
     if (S_ISDIR(status.st_mode)) raise(open_error(params, file_name, EISDIR));
     take_identity(unit, status);
     unit.opens_on_first_use = true;
   } else if (const int error_number = open_regular(unit); error_number != 0) {
     raise(open_error(params, file_name, error_number));
   }
+  // Only said in a report: a listing that was never there reads as an empty one.
+  unit.created = absent;
   refuse_second_connection(params, unit);
 }
 

@@ -90,7 +90,8 @@ TEST_F(ListingReader, AShortListingWithoutMarkerEndsInAnEndOfFileAtStatement12) 
   open_listing(listing.text());
   const auto error = fatal_error_of([&] { find_marker(units_); });
   EXPECT_EQ(records::fatal_report(error).view(),
-            "eigpick: hdat.out (unit 4), statement line 12: end of file after record 312");
+            "eigpick: hdat.out (unit 4), statement line 12: end of file after record 312 "
+            "(no record holds \"EIGE\" in columns 17-20)");
 }
 
 TEST_F(ListingReader, BlockAReadsHeadersAndRowsUpToAZeroIndex) {

@@ -166,7 +166,8 @@ TEST_F(Run, AShorterListingWithoutTheMarkerFailsAndKeepsTheOldFile) {
   write_file("hdat.out", listing.text());
   const auto error = fatal_error_of([] { run_extraction(); });
   EXPECT_EQ(records::fatal_report(error).view(),
-            "eigpick: hdat.out (unit 4), statement line 12: end of file after record 499");
+            "eigpick: hdat.out (unit 4), statement line 12: end of file after record 499 "
+            "(no record holds \"EIGE\" in columns 17-20)");
   EXPECT_EQ(read_file("fort.50"), "old contents\n");
 }
 
@@ -215,9 +216,9 @@ TEST_F(Run, AListingEndingInsideBlockBLeavesTheCountAndBlockA) {
 
 TEST_F(Run, AbsentListingIsCreatedEmptyAndEndsTheSearch) {
   const auto error = fatal_error_of([] { run_extraction(); });
-  EXPECT_EQ(
-      records::fatal_report(error).view(),
-      "eigpick: hdat.out (unit 4), statement line 12: end of file: the file holds no records");
+  EXPECT_EQ(records::fatal_report(error).view(),
+            "eigpick: hdat.out (unit 4), statement line 12: end of file: the file holds no records "
+            "(the file did not exist: opening it created it empty)");
   EXPECT_TRUE(std::filesystem::exists("hdat.out"));
   EXPECT_EQ(read_file("hdat.out"), "");
   EXPECT_EQ(read_file("fort.50"), "");

@@ -36,7 +36,7 @@ for closed in "2" "0 2"; do
     first_records "$EXAMPLE_LISTING" 70 >"$CASE_DIR/hdat.out"
     cp -- "$CASE_DIR/hdat.out" "$SCRATCH/listing$CASE_COUNT"
     run_io /dev/null "$closed" EIGPICK
-    expect_closed_outcome "$closed" 1 "$LISTING 61: end of file after record 70"
+    expect_closed_outcome "$closed" 1 "$LISTING 61: end of file after record 70 (the listing ends in the header of block B)"
     expect_same_file "$CASE_DIR/hdat.out" "$SCRATCH/listing$CASE_COUNT"
     expected_block_a_only
     expect_same_file "$CASE_DIR/fort.50" "$EXPECTED_FILE"
@@ -64,7 +64,7 @@ done
 for closed in "0" "0 2"; do
     new_case "no hdat.out, descriptors $closed closed"
     run_io /dev/null "$closed" EIGPICK
-    expect_closed_outcome "$closed" 1 "$LISTING 12: end of file: the file holds no records"
+    expect_closed_outcome "$closed" 1 "$ABSENT_LISTING"
     expect_empty_file "$CASE_DIR/hdat.out"
     expect_empty_file "$CASE_DIR/fort.50"
 done

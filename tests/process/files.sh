@@ -6,14 +6,14 @@ source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
 new_case "no hdat.out: it is created empty, the search meets its end"
 run_program
-expect_outcome 1 "$LISTING 12: end of file: the file holds no records"
+expect_outcome 1 "$ABSENT_LISTING"
 expect_empty_file "$CASE_DIR/hdat.out"
 expect_empty_file "$CASE_DIR/fort.50"
 
 new_case "no hdat.out: an older fort.50 is kept"
 old_vector_file "$CASE_DIR/fort.50"
 run_program
-expect_outcome 1 "$LISTING 12: end of file: the file holds no records"
+expect_outcome 1 "$ABSENT_LISTING"
 expect_empty_file "$CASE_DIR/hdat.out"
 expect_same_file "$CASE_DIR/fort.50" "$OLD_VECTORS"
 

@@ -25,6 +25,11 @@ EXAMPLE_VECTORS=$SOURCE_DIR/examples/fort.50.expected
 LISTING="eigpick: hdat.out (unit 4), statement line"
 # shellcheck disable=SC2034
 VECTORS="eigpick: fort.50 (unit 7), statement line"
+# What the report adds when the marker search meets the end of the listing.
+NO_MARKER='(no record holds "EIGE" in columns 17-20)'
+# The report of a run in a directory without hdat.out.
+# shellcheck disable=SC2034
+ABSENT_LISTING="$LISTING 12: end of file: the file holds no records (the file did not exist: opening it created it empty)"
 
 for needed in "$EIGPICK" "$EXAMPLE_LISTING" "$EXAMPLE_VECTORS"; do
     if [[ ! -e $needed ]]; then

@@ -50,7 +50,7 @@ one_write_case() {
 }
 
 new_case "no hdat.out: the search report"
-one_write_case "$LISTING 12: end of file: the file holds no records"
+one_write_case "$ABSENT_LISTING"
 
 new_case "bad field: a report quoting the field"
 listing_with 90 12 '0.1x    '

@@ -23,6 +23,24 @@ statement_after_record() {
     fi
 }
 
+# The cause the report adds for a listing cut after record K: the header of
+# block A is records 39-46, its rows 47-64 (N = 18) and the terminating row 65;
+# block B's header is records 66-72 and its rows 73-90.
+cause_after_record() {
+    local k=$1
+    if ((k <= 45)); then echo "the listing ends in the header of block A"
+    elif ((k <= 64)); then
+        echo "the listing ends in block A after $((k - 46)) rows, before the row with a zero index that ends it"
+    elif ((k <= 71)); then echo "the listing ends in the header of block B"
+    else echo "the listing ends in block B after $((k - 72)) of its 18 rows"
+    fi
+}
+
+# end_of_file_after K STATEMENT: the report of a listing cut after record K.
+end_of_file_after() {
+    echo "$LISTING $2: end of file after record $1 ($(cause_after_record "$1"))"
+}
+
 # expect_partial_vectors LAST_RECORD HAD_OLD: fort.50 after a run that ended
 # at end of file after record LAST_RECORD of the example.  Block A is written
 # once its terminating row (record 65) has been read; before that fort.50 is
@@ -48,7 +66,7 @@ cut_case() {
         first_records "$EXAMPLE_LISTING" "$k" >"$CASE_DIR/hdat.out"
         if [[ $old == yes ]]; then old_vector_file "$CASE_DIR/fort.50"; fi
         run_program
-        expect_outcome 1 "$LISTING $statement: end of file after record $k"
+        expect_outcome 1 "$(end_of_file_after "$k" "$statement")"
         expect_partial_vectors "$k" "$old"
     done
 }
@@ -70,7 +88,7 @@ unterminated_case() {
     } >"$CASE_DIR/hdat.out"
     old_vector_file "$CASE_DIR/fort.50"
     run_program
-    expect_outcome 1 "$LISTING $statement: end of file after record $last"
+    expect_outcome 1 "$(end_of_file_after "$last" "$statement")"
     expect_partial_vectors "$last" yes
 }
 record_text() { sed -n "$1p" -- "$EXAMPLE_LISTING"; }
@@ -96,13 +114,13 @@ expect_same_file "$CASE_DIR/fort.50" "$EXAMPLE_VECTORS"
 new_case "CR LF listing cut after record 70"
 first_records "$EXAMPLE_LISTING" 70 | sed 's/$/\r/' >"$CASE_DIR/hdat.out"
 run_program
-expect_outcome 1 "$LISTING 61: end of file after record 70"
+expect_outcome 1 "$(end_of_file_after 70 61)"
 expect_partial_vectors 70 no
 
 new_case "CR LF listing cut between CR and LF of record 70"
 first_records "$EXAMPLE_LISTING" 70 | sed 's/$/\r/' | head -c -1 >"$CASE_DIR/hdat.out"
 run_program
-expect_outcome 1 "$LISTING 61: end of file after record 70"
+expect_outcome 1 "$(end_of_file_after 70 61)"
 expect_partial_vectors 70 no
 
 # ---- files with no records or only empty records -------------------------
@@ -111,19 +129,19 @@ new_case "empty listing"
 : >"$CASE_DIR/hdat.out"
 old_vector_file "$CASE_DIR/fort.50"
 run_program
-expect_outcome 1 "$LISTING 12: end of file: the file holds no records"
+expect_outcome 1 "$LISTING 12: end of file: the file holds no records (no record holds \"EIGE\" in columns 17-20)"
 expect_same_file "$CASE_DIR/fort.50" "$OLD_VECTORS"
 
 new_case "listing of one empty LF record"
 printf '\n' >"$CASE_DIR/hdat.out"
 run_program
-expect_outcome 1 "$LISTING 12: end of file after record 1"
+expect_outcome 1 "$LISTING 12: end of file after record 1 (no record holds \"EIGE\" in columns 17-20)"
 expect_empty_file "$CASE_DIR/fort.50"
 
 new_case "listing of one empty CR LF record"
 printf '\r\n' >"$CASE_DIR/hdat.out"
 run_program
-expect_outcome 1 "$LISTING 12: end of file after record 1"
+expect_outcome 1 "$LISTING 12: end of file after record 1 (no record holds \"EIGE\" in columns 17-20)"
 expect_empty_file "$CASE_DIR/fort.50"
 
 # ---- the 500-record search limit -----------------------------------------
@@ -148,13 +166,13 @@ new_case "499 records without the marker"
 filler 499 >"$CASE_DIR/hdat.out"
 old_vector_file "$CASE_DIR/fort.50"
 run_program
-expect_outcome 1 "$LISTING 12: end of file after record 499"
+expect_outcome 1 "$LISTING 12: end of file after record 499 (no record holds \"EIGE\" in columns 17-20)"
 expect_same_file "$CASE_DIR/fort.50" "$OLD_VECTORS"
 
 new_case "the example's banner alone (37 records, no marker)"
 first_records "$EXAMPLE_LISTING" 37 >"$CASE_DIR/hdat.out"
 run_program
-expect_outcome 1 "$LISTING 12: end of file after record 37"
+expect_outcome 1 "$LISTING 12: end of file after record 37 (no record holds \"EIGE\" in columns 17-20)"
 expect_empty_file "$CASE_DIR/fort.50"
 
 not_found_case() {
@@ -194,7 +212,7 @@ not_found_case
 new_case "marker as the unterminated record 500, nothing after it"
 { filler 499; printf '                EIGE'; } >"$CASE_DIR/hdat.out"
 run_program
-expect_outcome 1 "$LISTING 17: end of file after record 500"
+expect_outcome 1 "$LISTING 17: end of file after record 500 (the listing ends in the header of block A)"
 expect_empty_file "$CASE_DIR/fort.50"
 
 finish

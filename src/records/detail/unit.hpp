@@ -71,6 +71,7 @@ struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): buffers stay u
   // own writer, and its reader would never see the end of it.
   bool opens_on_first_use = false;
   bool written = false;  // a write statement has ended since the unit was connected
+  bool created = false;  // the file did not exist: connecting created it empty
   // The file's identity: no two units are connected to one file.
   dev_t device = 0;
   ino_t inode = 0;
