@@ -343,6 +343,32 @@ inline field_result<float> real_value(decomposed_number number, std::string_view
 // it in PointColumn (see scan_short_field). The common shape never leaves
 // registers: its decomposition goes straight to the value, apart from the
 // bytewise route that every other field takes.
+// Every shape but the commonest, out of line and shared by all the fields of one
+// width: a statement inlines only the word-at-a-time scan of its fields.
+template <std::size_t Width>
+[[gnu::noinline]] field_result<std::int32_t> read_integer_field_other_shapes(
+    std::string_view field) {
+  if constexpr (Width <= 8) {
+    decomposed_number number;
+    if (scan_short_field<Width, filled_point_column(0, true)>(field.data(), 0, number)) {
+      return integer_value(number, field);
+    }
+  }
+  return integer_value(scan_number_bytewise(field, 0), field);
+}
+
+template <std::size_t Width, std::int32_t Decimals>
+[[gnu::noinline]] field_result<float> read_real_field_other_shapes(std::string_view field) {
+  if constexpr (Width <= 8) {
+    decomposed_number number;
+    if (scan_short_field<Width, filled_point_column(Decimals, false)>(field.data(), Decimals,
+                                                                      number)) {
+      return real_value(number, field);
+    }
+  }
+  return real_value(scan_number_bytewise(field, Decimals), field);
+}
+
 template <std::size_t Width>
 [[gnu::always_inline]] inline field_result<std::int32_t> read_integer_field(
     std::string_view field) {
@@ -352,13 +378,7 @@ template <std::size_t Width>
       return {static_cast<std::int32_t>(value)};
     }
   }
-  if constexpr (Width <= 8) {
-    decomposed_number number;
-    if (scan_short_field<Width, filled_point_column(0, true)>(field.data(), 0, number)) {
-      return integer_value(number, field);
-    }
-  }
-  return integer_value(scan_number_bytewise(field, 0), field);
+  return read_integer_field_other_shapes<Width>(field);
 }
 
 template <std::size_t Width, std::int32_t Decimals>
@@ -372,14 +392,7 @@ template <std::size_t Width, std::int32_t Decimals>
       return {negative ? -magnitude : magnitude};
     }
   }
-  if constexpr (Width <= 8) {
-    decomposed_number number;
-    if (scan_short_field<Width, filled_point_column(Decimals, false)>(field.data(), Decimals,
-                                                                      number)) {
-      return real_value(number, field);
-    }
-  }
-  return real_value(scan_number_bytewise(field, Decimals), field);
+  return read_real_field_other_shapes<Width, Decimals>(field);
 }
 
 // The whole conversions of a field's text.
