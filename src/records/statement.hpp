@@ -124,7 +124,7 @@ class write_statement {
     if (count > detail::output_capacity - unit_.output_size) [[unlikely]] {
       hand_to_file();
     }
-    char* bytes = unit_.output.data() + unit_.output_size;
+    char* bytes = unit_.output + unit_.output_size;
     unit_.output_size += count;
     return bytes;
   }

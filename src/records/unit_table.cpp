@@ -50,7 +50,7 @@ int open_regular(detail::unit& unit) {
   if (::fstat(unit.fd, &status) != 0) return errno;
   if (S_ISDIR(status.st_mode)) return EISDIR;
   take_identity(unit, status);
-  unit.reader.reset(unit.fd, unit.read_block);
+  unit.reader.reset(unit.fd, unit.buffers->read_block);
   return 0;
 }
 
@@ -68,7 +68,7 @@ int open_for(detail::unit& unit, bool writing) {
   if (::fstat(unit.fd, &status) != 0) return errno;
   // The name may lead elsewhere now than when the unit was connected.
   take_identity(unit, status);
-  unit.reader.reset(unit.fd, unit.read_block);
+  unit.reader.reset(unit.fd, unit.buffers->read_block);
   return 0;
 }
 
@@ -90,9 +90,11 @@ detail::unit& unit_table::prepare(const statement_params& params, std::string_vi
   if (free_slot == detail::max_units) raise(open_error(params, file_name, EMFILE));
   detail::unit& unit = *new (slot(free_slot)) detail::unit;
   in_use_[free_slot] = true;
+  unit.buffers = buffers_.slot(free_slot);
+  unit.output = unit.buffers->output.data();
   unit.number = params.unit;
   unit.source = params.source;
-  if (!unit.file_name.assign(file_name, unit.long_file_name)) {
+  if (!unit.file_name.assign(file_name, unit.buffers->long_file_name)) {
     raise(open_error(params, file_name, ENAMETOOLONG));
   }
   return unit;

@@ -55,9 +55,9 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see stora
 
   enum class direction { reading, writing };
 
-  detail::unit* slot(std::size_t index) { return storage_.slot(index); }
+  detail::unit* slot(std::size_t index) { return states_.slot(index); }
   const detail::unit* slot(std::size_t index) const {
-    return const_cast<detail::unit_storage&>(storage_).slot(index);
+    return const_cast<detail::state_storage&>(states_).slot(index);
   }
   const detail::unit* find(std::int32_t number) const {
     for (std::size_t i = 0; i < detail::max_units; ++i) {
@@ -87,10 +87,12 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see stora
   // fatal error, and every ended record has already reached its file.
   void abandon_all();
 
-  // Never initialised as a whole: a unit's pages are touched only once it is
-  // connected there.
-  detail::unit_storage storage_;
+  // Never initialised as a whole: a unit's state and pages are touched only once
+  // it is connected there. The states come last, so that on the stack they
+  // share the page of the frame above them.
+  detail::buffer_storage buffers_;
   std::array<bool, detail::max_units> in_use_{};
+  detail::state_storage states_;
 };
 
 }  // namespace records

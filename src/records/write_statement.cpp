@@ -35,7 +35,7 @@ void write_statement::hand_to_file() {
   if (!unit_.can_write) [[unlikely]] {
     raise_write_failure(unit_.read_write_errno);
   }
-  const char* pending = unit_.output.data();
+  const char* pending = unit_.output;
   std::size_t left = unit_.output_size;
   while (left != 0) {
     const ssize_t count = ::write(unit_.fd, pending, left);

@@ -52,12 +52,21 @@ inline constexpr std::size_t output_capacity = 8192;
 // The most units connected at once; the run connects two.
 inline constexpr std::size_t max_units = 4;
 
+// The buffers of one unit, in pages of their own: never initialised, and touched
+// only where they are filled. The output buffer starts a page, and the read block
+// is page-aligned after the long name, so a unit that is only written touches the
+// pages of its statements' records and a unit that is only read those of its
+// records.
+struct unit_buffers {  // NOLINT(cppcoreguidelines-pro-type-member-init): never initialised
+  std::array<char, output_capacity> output;
+  std::array<char, PATH_MAX> long_file_name;
+  reader_block read_block;
+};
+
 // One connected unit: the file and what is being read from it or written to it.
-// A unit starts a page: the small state, the name and the padded field share it
-// with the start of the output buffer, and the buffers are never initialised
-// and are touched only where they are filled, the read block from a page of its
-// own.
-struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): buffers stay untouched
+// Its small state lives with the table, away from its buffers, so that the states
+// of all units share one page.
+struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded_field is filled on use
   std::int32_t number = 0;
   int fd = -1;
   // Why the read-write open failed when the file was opened for one direction
@@ -77,30 +86,38 @@ struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): buffers stay u
   ino_t inode = 0;
   std::size_t output_size = 0;  // bytes of `output` not yet handed to the file
   off_t complete_bytes = 0;     // file length after the last statement that completed
-  bounded_text<32> source;      // of the statement that connected it, for reports
+  char* output = nullptr;       // where a write statement's records begin
+  unit_buffers* buffers = nullptr;
+  bounded_text<32> source;  // of the statement that connected it, for reports
   record_reader reader;
   path_name file_name;
   // A field that runs past the end of its record, completed with blanks.
   std::array<char, max_field_width> padded_field;
-  // A write statement's records begin here, on the unit's first page.
-  std::array<char, output_capacity> output;
-  std::array<char, PATH_MAX> long_file_name;
-  reader_block read_block;
 };
 
-// Room for a unit, rounded up to whole pages.
-inline constexpr std::size_t unit_pages_bytes = (sizeof(unit) + 4095) / 4096 * 4096;
+// Room for one unit's buffers, rounded up to whole pages.
+inline constexpr std::size_t buffer_pages_bytes = (sizeof(unit_buffers) + 4095) / 4096 * 4096;
 
-// Storage for the units of a table: each one starts a page, found at run time
-// (a page-aligned object on the stack would realign the whole frame), and
-// nothing is touched until a unit is connected there.
-struct unit_storage {
-  std::array<std::byte, max_units * unit_pages_bytes + 4096> bytes;
+// Storage for the buffers of a table's units: each unit's start a page, found at
+// run time (a page-aligned object on the stack would realign the whole frame),
+// and nothing is touched until a unit is connected there.
+struct buffer_storage {
+  std::array<std::byte, max_units * buffer_pages_bytes + 4096> bytes;
+
+  unit_buffers* slot(std::size_t index) {
+    const auto address = reinterpret_cast<std::uintptr_t>(bytes.data());
+    return reinterpret_cast<unit_buffers*>(bytes.data() + (4096 - address % 4096) % 4096 +
+                                           index * buffer_pages_bytes);
+  }
+};
+
+// Room for the small states of a table's units, constructed when a unit is
+// connected.
+struct state_storage {
+  alignas(unit) std::array<std::byte, max_units * sizeof(unit)> bytes;
 
   unit* slot(std::size_t index) {
-    const auto address = reinterpret_cast<std::uintptr_t>(bytes.data());
-    return reinterpret_cast<unit*>(bytes.data() + (4096 - address % 4096) % 4096 +
-                                   index * unit_pages_bytes);
+    return reinterpret_cast<unit*>(bytes.data() + index * sizeof(unit));
   }
 };
 
