@@ -98,6 +98,8 @@ make_listings() {
     echo
     tail -n +2 "$work/typical/hdat.out"
   } >"$work/big_first/hdat.out"
+  # Otherwise the kernel writes the 1.3 GiB out while the first figures are taken.
+  sync "$work"/*/hdat.out
 }
 
 # Every program must do its whole job on every listing, or the figures mean nothing.
