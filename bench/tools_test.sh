@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the whole-process comparison is fair: the baseline counts records
-# as eigpick does, and the generated listings make eigpick read exactly the
-# records that bench/run.sh hands to the baseline.
+# as eigpick does, the generated listings make eigpick read exactly the records
+# that bench/run.sh hands to the baseline, and the wall-time runner takes the
+# programs in turns and reports each one's time on its own line.
 #
 #   bench/tools_test.sh EIGPICK SOURCE_DIR
 set -u
@@ -16,10 +17,11 @@ source_dir=$(realpath -- "$2")
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-bench-test.XXXXXX")
 trap 'rm -rf -- "$scratch"' EXIT
 
-# shellcheck source=../tests/support/checks.sh
+# shellcheck source-path=SCRIPTDIR source=../tests/support/checks.sh
 source "$source_dir/tests/support/checks.sh"
 
 cc -O2 -o "$scratch/baseline" "$source_dir/bench/baseline.c" || exit 1
+cc -O2 -o "$scratch/alternate" "$source_dir/bench/alternate.c" || exit 1
 
 # baseline_status CASE RECORDS: the baseline's exit status on the listing in CASE.
 baseline_status() {
@@ -76,6 +78,30 @@ done <<'EOF'
 3 37 74
 0 1 74
 5 0 63
+EOF
+
+# The runner: runs in turns, warm-up rounds included, and nothing recorded for
+# a program that failed.
+mkdir "$scratch/turns"
+turns() { (cd "$scratch/turns" && "$scratch/alternate" "$@" 2>/dev/null); }
+medians=$(turns 3 1 sh -c 'printf a >>log' :: sh -c 'printf b >>log' :: sh -c 'printf c >>log')
+check "runner takes the programs in turns" "abcabcabcabc" "$(cat "$scratch/turns/log")"
+check "runner prints one median per program" 3 "$(wc -l <<<"$medians")"
+# A figure on the wrong program's line would swap the sides of every ratio.
+check "runner reports the medians in the programs' order" "slow fast" \
+  "$(turns 3 0 sleep 0.05 :: true | awk '{ printf "%s%s", (NR > 1 ? " " : ""), ($1 >= 50 ? "slow" : "fast") }')"
+while read -r expected_status arguments; do
+  # shellcheck disable=SC2086 # the arguments are words
+  check "runner exit status: $arguments" "$expected_status:" "$(
+    output=$(turns $arguments)
+    echo "$?:$output"
+  )"
+done <<'EOF'
+1 2 0 true :: false
+1 2 0 no-such-program-here
+2 2 0 true ::
+2 0 0 true
+2 2 x true
 EOF
 
 finish_checks
