@@ -113,11 +113,12 @@ void explain_block_end(records::fatal_error& error, const block_progress& progre
   cause.append(" after ");
   append_count(cause, progress.rows_read);
   if (progress.rows_wanted == 0) {
-    cause.append(" rows, before the row with a zero index that ends it");
+    cause.append(progress.rows_read == 1 ? " row" : " rows");
+    cause.append(", before the row with a zero index that ends it");
   } else {
     cause.append(" of its ");
     append_count(cause, progress.rows_wanted);
-    cause.append(" rows");
+    cause.append(progress.rows_wanted == 1 ? " row" : " rows");
   }
 }
 

@@ -29,6 +29,8 @@ statement_after_record() {
 cause_after_record() {
     local k=$1
     if ((k <= 45)); then echo "the listing ends in the header of block A"
+    elif ((k == 47)); then
+        echo "the listing ends in block A after 1 row, before the row with a zero index that ends it"
     elif ((k <= 64)); then
         echo "the listing ends in block A after $((k - 46)) rows, before the row with a zero index that ends it"
     elif ((k <= 71)); then echo "the listing ends in the header of block B"
