@@ -5,20 +5,12 @@
 # programs in turns and reports each one's time on its own line.
 #
 #   bench/tools_test.sh EIGPICK SOURCE_DIR
-set -u
-export LC_ALL=C
-
-if [[ $# -ne 2 ]]; then
-  echo "usage: $0 EIGPICK SOURCE_DIR" >&2
-  exit 2
-fi
+# shellcheck source-path=SCRIPTDIR source=../tests/support/checks.sh
+source "$(dirname -- "${BASH_SOURCE[0]}")/../tests/support/checks.sh"
+expect_arguments 2 "EIGPICK SOURCE_DIR" "$@"
 eigpick=$(realpath -- "$1")
 source_dir=$(realpath -- "$2")
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-bench-test.XXXXXX")
-trap 'rm -rf -- "$scratch"' EXIT
-
-# shellcheck source-path=SCRIPTDIR source=../tests/support/checks.sh
-source "$source_dir/tests/support/checks.sh"
+new_scratch bench-test
 
 cc -O2 -o "$scratch/baseline" "$source_dir/bench/baseline.c" || exit 1
 cc -O2 -o "$scratch/alternate" "$source_dir/bench/alternate.c" || exit 1

@@ -5,13 +5,9 @@
 #
 #   docs/install_test.sh BUILD_DIR SOURCE_DIR
 # Exits 77 (skipped) without groff, which renders the page.
-set -u
-export LC_ALL=C
-
-if [[ $# -ne 2 ]]; then
-  echo "usage: $0 BUILD_DIR SOURCE_DIR" >&2
-  exit 2
-fi
+# shellcheck source-path=SCRIPTDIR source=../tests/support/checks.sh
+source "$(dirname -- "${BASH_SOURCE[0]}")/../tests/support/checks.sh"
+expect_arguments 2 "BUILD_DIR SOURCE_DIR" "$@"
 build_dir=$(realpath -- "$1")
 source_dir=$(realpath -- "$2")
 page=$source_dir/docs/eigpick.1
@@ -19,11 +15,7 @@ if ! command -v groff >/dev/null 2>&1; then
   echo "groff is missing (apt-get install groff-base): skipped"
   exit 77
 fi
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-install-test.XXXXXX")
-trap 'rm -rf -- "$scratch"' EXIT
-
-# shellcheck source=../tests/support/checks.sh
-source "$source_dir/tests/support/checks.sh"
+new_scratch install-test
 
 check "groff finds nothing to warn about" "" "$(groff -man -ww -z "$page" 2>&1)"
 

@@ -6,13 +6,9 @@
 #
 #   tests/build_system/packages.sh BUILD_DIR SOURCE_DIR VERSION
 # Exits 77 (skipped) without dpkg-deb, which reads the .deb.
-set -u
-export LC_ALL=C
-
-if [[ $# -ne 3 ]]; then
-  echo "usage: $0 BUILD_DIR SOURCE_DIR VERSION" >&2
-  exit 2
-fi
+# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
+source "$(dirname -- "${BASH_SOURCE[0]}")/../support/checks.sh"
+expect_arguments 3 "BUILD_DIR SOURCE_DIR VERSION" "$@"
 build_dir=$(realpath -- "$1")
 source_dir=$(realpath -- "$2")
 version=$3
@@ -26,11 +22,7 @@ for tool in readelf gzip tar; do
     exit 2
   fi
 done
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-packages.XXXXXX")
-trap 'rm -rf -- "$scratch"' EXIT
-
-# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
-source "$source_dir/tests/support/checks.sh"
+new_scratch packages
 
 page=$source_dir/docs/eigpick.1
 licence=$source_dir/LICENSE

@@ -3,20 +3,12 @@
 # when the program succeeds and writes exactly the expected fort.50 in this run.
 #
 #   tests/build_system/run_example.sh EIGPICK SOURCE_DIR
-set -u
-export LC_ALL=C
-
-if [[ $# -ne 2 ]]; then
-  echo "usage: $0 EIGPICK SOURCE_DIR" >&2
-  exit 2
-fi
+# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
+source "$(dirname -- "${BASH_SOURCE[0]}")/../support/checks.sh"
+expect_arguments 2 "EIGPICK SOURCE_DIR" "$@"
 eigpick=$(realpath -- "$1")
 source_dir=$(realpath -- "$2")
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-run-example.XXXXXX")
-trap 'rm -rf -- "$scratch"' EXIT
-
-# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
-source "$source_dir/tests/support/checks.sh"
+new_scratch run-example
 
 expected=$source_dir/examples/fort.50.expected
 # The expected file with one digit changed, and one with a record missing.

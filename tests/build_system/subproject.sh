@@ -5,21 +5,13 @@
 # configuration, example target or warning flags unless it asks for them.
 #
 #   tests/build_system/subproject.sh SOURCE_DIR CXX_COMPILER GENERATOR
-set -u
-export LC_ALL=C
-
-if [[ $# -ne 3 ]]; then
-  echo "usage: $0 SOURCE_DIR CXX_COMPILER GENERATOR" >&2
-  exit 2
-fi
+# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
+source "$(dirname -- "${BASH_SOURCE[0]}")/../support/checks.sh"
+expect_arguments 3 "SOURCE_DIR CXX_COMPILER GENERATOR" "$@"
 source_dir=$(realpath -- "$1")
 compiler=$2
 generator=$3
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-subproject.XXXXXX")
-trap 'rm -rf -- "$scratch"' EXIT
-
-# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
-source "$source_dir/tests/support/checks.sh"
+new_scratch subproject
 
 parent=$scratch/parent
 build=$scratch/build

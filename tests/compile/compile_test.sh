@@ -4,17 +4,12 @@
 #   compile_test.sh CXX SOURCE_DIR
 set -u
 export LC_ALL=C
-if [[ $# -ne 2 ]]; then
-  echo "usage: $0 CXX SOURCE_DIR" >&2
-  exit 2
-fi
+# shellcheck source-path=SCRIPTDIR source=../support/checks.sh
+source "$(dirname -- "${BASH_SOURCE[0]}")/../support/checks.sh"
+expect_arguments 2 "CXX SOURCE_DIR" "$@"
 cxx=$1
 source_dir=$(realpath -- "$2")
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-compile-test.XXXXXX")
-trap 'rm -rf -- "$scratch"' EXIT
-
-# shellcheck source=../support/checks.sh
-source "$source_dir/tests/support/checks.sh"
+new_scratch compile-test
 
 # case FILE DIAGNOSTIC: the words the compiler must give for the fault.
 compile_case() {

@@ -26,6 +26,7 @@ LISTING="eigpick: hdat.out (unit 4), statement line"
 # shellcheck disable=SC2034
 VECTORS="eigpick: fort.50 (unit 7), statement line"
 # What the report adds when the marker search meets the end of the listing.
+# shellcheck disable=SC2034
 NO_MARKER='(no record holds "EIGE" in columns 17-20)'
 # The report of a run in a directory without hdat.out.
 # shellcheck disable=SC2034

@@ -1,7 +1,28 @@
 # shellcheck shell=bash
-# Counted checks for the small test scripts: `check NAME EXPECTED ACTUAL` prints
-# a failure and carries on; `finish_checks` prints the tally and returns 1 when
-# any check failed.
+# The setup and counted checks of the small test scripts: `expect_arguments`
+# and `new_scratch` start a script, `check NAME EXPECTED ACTUAL` prints a
+# failure and carries on, and `finish_checks` prints the tally and returns 1
+# when any check failed.
+set -u
+export LC_ALL=C
+
+# expect_arguments COUNT USAGE "$@": the script ends with status 2 and its usage
+# unless it was given COUNT arguments.
+expect_arguments() {
+  local count=$1 usage=$2
+  shift 2
+  if [[ $# -ne $count ]]; then
+    echo "usage: $0 $usage" >&2
+    exit 2
+  fi
+}
+
+# new_scratch NAME: `scratch` becomes a fresh directory, removed when the
+# script exits.
+new_scratch() {
+  scratch=$(mktemp -d "${TMPDIR:-/tmp}/eigpick-$1.XXXXXX")
+  trap 'rm -rf -- "$scratch"' EXIT
+}
 passed=0
 failed=0
 check() {
