@@ -25,6 +25,36 @@ run_program
 expect_example_run
 expect_same_file "$CASE_DIR/hdat.out" "$EXAMPLE_LISTING"
 
+# Runs started at once in one directory, over an older, longer fort.50: each
+# opens it without truncating and cuts it after its own first statement, so a
+# run that ends may see another still writing, but every run succeeds and the
+# file they leave is the one a single run writes. A listing of 200 rows gives
+# each run fifty statements in which to overlap.
+new_case "four runs at once in one directory, twenty times"
+awk -v banner=300 -v rows=200 -f "$SOURCE_DIR/bench/make_listing.awk" >"$CASE_DIR/hdat.out"
+run_program
+expect_outcome 0 ""
+single_run=$SCRATCH/single-run.fort.50
+cp -- "$CASE_DIR/fort.50" "$single_run"
+for ((round = 1; round <= 20; round++)); do
+    old_vector_file "$CASE_DIR/fort.50"
+    cat -- "$single_run" "$single_run" >>"$CASE_DIR/fort.50"
+    statuses=""
+    pids=()
+    for ((run = 1; run <= 4; run++)); do
+        (cd -- "$CASE_DIR" && exec "$EIGPICK") </dev/null >>"$STDOUT_FILE" 2>>"$STDERR_FILE" &
+        pids+=($!)
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid"
+        statuses+="$? "
+    done
+    if [[ $statuses != "0 0 0 0 " ]]; then fail "round $round: exit statuses $statuses"; fi
+    expect_same_file "$CASE_DIR/fort.50" "$single_run"
+done
+expect_no_stdout
+expect_stderr ""
+
 # Command-line arguments are ignored, including ones that name other files.
 arguments_case() {
     new_case "arguments ignored: $*"
