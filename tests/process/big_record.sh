@@ -7,14 +7,8 @@
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
-if [[ ${EIGPICK_SANITIZED:-0} == 1 ]]; then
-    echo "skipped: EIGPICK_SANITIZED=1 (sanitizer builds cannot run under an address-space limit)"
-    exit 77
-fi
-if ! command -v prlimit >/dev/null; then
-    echo "skipped: prlimit not found"
-    exit 77
-fi
+skip_for_sanitizers "sanitizer builds cannot run under an address-space limit"
+require_tool prlimit
 
 RECORD_BYTES=$((256 * 1024 * 1024))
 LIMIT_BYTES=$((RECORD_BYTES / 4))

@@ -126,6 +126,23 @@ DEFAULT_SIGNALS=(env "--default-signal=XFSZ,PIPE")
 # require_default_signals: ends the script (status 2) when DEFAULT_SIGNALS
 # fails to clear an inherited ignore of SIGXFSZ or SIGPIPE; the cases that
 # rely on it would otherwise prove nothing.
+# skip_for_sanitizers WHY: a script that cannot check a sanitizer build
+# (EIGPICK_SANITIZED=1) skips itself, saying why.
+skip_for_sanitizers() {
+    if [[ ${EIGPICK_SANITIZED:-0} == 1 ]]; then
+        echo "skipped: EIGPICK_SANITIZED=1 ($1)"
+        exit 77
+    fi
+}
+
+# require_tool NAME: a script that needs NAME skips itself without it.
+require_tool() {
+    if ! command -v "$1" >/dev/null; then
+        echo "skipped: $1 not found"
+        exit 77
+    fi
+}
+
 require_default_signals() {
     local ignored
     ignored=$( (trap '' XFSZ PIPE && exec "${DEFAULT_SIGNALS[@]}" cat /proc/self/status) | sed -n 's/^SigIgn:[[:space:]]*//p')

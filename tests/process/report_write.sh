@@ -8,15 +8,8 @@
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
-if [[ ${EIGPICK_SANITIZED:-0} == 1 ]]; then
-    echo "skipped: EIGPICK_SANITIZED=1 (the leak check of sanitizer builds fails under a tracer)"
-    exit 77
-fi
-
-if ! command -v strace >/dev/null; then
-    echo "skipped: strace not found"
-    exit 77
-fi
+skip_for_sanitizers "the leak check of sanitizer builds fails under a tracer"
+require_tool strace
 if ! strace -o /dev/null true 2>/dev/null; then
     echo "skipped: strace cannot trace processes here"
     exit 77

@@ -8,10 +8,7 @@
 # shellcheck source-path=SCRIPTDIR source=lib.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
-if ! command -v prlimit >/dev/null; then
-    echo "skipped: prlimit not found"
-    exit 77
-fi
+require_tool prlimit
 require_default_signals
 
 EXAMPLE_BYTES=$(wc -c <"$EXAMPLE_VECTORS")
