@@ -30,6 +30,17 @@ void take_identity(detail::unit& unit, const struct stat& status) {
   unit.regular_file = S_ISREG(status.st_mode);
 }
 
+// What every open ends with: the file's identity, and a reader on its descriptor.
+// Returns 0 or the reason the file cannot be used.
+int take_opened_file(detail::unit& unit) {
+  struct stat status {};
+  if (::fstat(unit.fd, &status) != 0) return errno;
+  if (S_ISDIR(status.st_mode)) return EISDIR;
+  take_identity(unit, status);
+  unit.reader.reset(unit.fd, unit.buffers->read_block);
+  return 0;
+}
+
 // Opening sets no direction: try both, then each one alone. Nothing is truncated,
 // and an absent file is created. Returns 0 or the reason the file cannot be used.
 int open_regular(detail::unit& unit) {
@@ -46,12 +57,7 @@ int open_regular(detail::unit& unit) {
     }
   }
   if (unit.fd < 0) return unit.read_write_errno;
-  struct stat status {};
-  if (::fstat(unit.fd, &status) != 0) return errno;
-  if (S_ISDIR(status.st_mode)) return EISDIR;
-  take_identity(unit, status);
-  unit.reader.reset(unit.fd, unit.buffers->read_block);
-  return 0;
+  return take_opened_file(unit);
 }
 
 // Opens a unit that waited for its first use, for that direction only.
@@ -64,12 +70,8 @@ int open_for(detail::unit& unit, bool writing) {
   unit.read_write_errno = EBADF;
   unit.can_read = !writing;
   unit.can_write = writing;
-  struct stat status {};
-  if (::fstat(unit.fd, &status) != 0) return errno;
   // The name may lead elsewhere now than when the unit was connected.
-  take_identity(unit, status);
-  unit.reader.reset(unit.fd, unit.buffers->read_block);
-  return 0;
+  return take_opened_file(unit);
 }
 
 }  // namespace
