@@ -77,7 +77,7 @@ void read_block_row(benchmark::State& state) {
     if (rows_left == 0) {
       // Reconnecting starts the listing again before its end is reached.
       state.PauseTiming();
-      units->st_open({4, "eigpick", 8}, listing.name());
+      units->st_open({4, "eigpick", 8}, listing.name(), records::direction::read);
       rows_left = listing_rows;
       state.ResumeTiming();
     }
@@ -159,7 +159,7 @@ BENCHMARK_CAPTURE(write_integer, i5_count, 200, 5);
 // writer issues it for each column.
 void write_coefficients(benchmark::State& state) {
   auto units = std::make_unique<records::unit_table>();
-  units->st_open({7, "eigpick", 9}, "/dev/null");
+  units->st_open({7, "eigpick", 9}, "/dev/null", records::direction::write);
   std::array<float, 200> values{};
   for (std::size_t k = 0; k < values.size(); ++k)
     values[k] = static_cast<float>(k) / 201.0f - 0.5f;

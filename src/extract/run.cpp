@@ -9,9 +9,10 @@ namespace extract {
 
 void run_extraction() {
   records::unit_table units;
-  units.st_open(listing_statement(line::open_listing), listing_file);
-  units.st_open(vector_statement(line::open_vector_file), vector_file);
+  units.st_open(listing_statement(line::open_listing), listing_file, records::direction::read);
+  units.st_open(vector_statement(line::open_vector_file), vector_file, records::direction::write);
   if (!find_marker(units)) {
+    units.st_close(listing_unit);
     write_not_found(units);
     units.stop_string();
     return;
@@ -25,6 +26,8 @@ void run_extraction() {
   // still leaves the count and four sections behind.
   write_block_a(units, table);
   read_block_b(units, table);
+  // The listing is read: what the run took must all be of one version of it.
+  units.st_close(listing_unit);
   reorder_p_shells(table, 6);
   write_block_b(units, table);
   units.stop_string();

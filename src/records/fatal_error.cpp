@@ -70,6 +70,9 @@ void describe_condition(report_line& line, const fatal_error& e) {
     case condition::item_mismatch:
       line.append(e.detail.view());
       return;
+    case condition::changed_while_read:
+      line.append("the file changed while it was read");
+      return;
   }
   line.append("unknown failure");
 }

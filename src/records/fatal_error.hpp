@@ -19,6 +19,7 @@ enum class condition {
   cannot_close,        // the system refused to close the file: written records may be lost
   unit_not_connected,  // a statement named a unit that no open connected
   item_mismatch,       // an item met a field of another kind, or no field at all
+  changed_while_read,  // a file that was read changed before it was closed
 };
 
 // The texts of an error, held in place.

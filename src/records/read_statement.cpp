@@ -21,8 +21,7 @@ void input_record::raise_no_record(record_reader::status status) {
     raise(error);
   }
   fatal_error error = error_of(condition::cannot_read);
-  error.detail =
-      system_reason(unit_.can_read ? unit_.reader.error_number() : unit_.read_write_errno);
+  error.detail = system_reason(unit_.reader.error_number());
   raise(error);
 }
 

@@ -129,7 +129,9 @@ class write_statement {
     return bytes;
   }
   void hand_to_file();
-  [[noreturn]] void raise_write_failure(int error_number);
+  void replace_old_contents();
+  [[noreturn]] void raise_refused_write(std::string_view reason);
+  [[noreturn]] void raise_write_failure(std::string_view reason, std::string_view note = {});
 
   unit_table& units_;
   detail::unit& unit_;
@@ -138,6 +140,7 @@ class write_statement {
   std::int64_t column_ = 1;             // 1-based position in the record under construction
   std::int64_t record_length_ = 0;      // columns placed in it so far
   std::int64_t handed_bytes_ = 0;       // bytes the statement has handed to the file
+  std::size_t output_left_ = 0;         // bytes of the current hand-over not yet written
   std::size_t repeated_in_record_ = 0;  // items of a repeated field in this record
 };
 

@@ -24,54 +24,79 @@ fatal_error open_error(const statement_params& params, std::string_view file_nam
   return error;
 }
 
-void take_identity(detail::unit& unit, const struct stat& status) {
-  unit.device = status.st_dev;
-  unit.inode = status.st_ino;
-  unit.regular_file = S_ISREG(status.st_mode);
+int open_retrying(const char* name, int flags) {
+  int fd = -1;
+  do {
+    fd = ::open(name, flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
 }
 
-// What every open ends with: the file's identity, and a reader on its descriptor.
-// Returns 0 or the reason the file cannot be used.
-int take_opened_file(detail::unit& unit) {
+// The identity of an open file; false when the system cannot tell it.
+bool identify(int fd, detail::file_identity& identity) {
   struct stat status {};
-  if (::fstat(unit.fd, &status) != 0) return errno;
-  if (S_ISDIR(status.st_mode)) return EISDIR;
-  take_identity(unit, status);
+  if (::fstat(fd, &status) != 0) return false;
+  identity = detail::file_identity::of(status);
+  return true;
+}
+
+// The identity of a file that could not be opened for reading or writing, from a
+// descriptor that only names it.
+bool identify_by_name(const char* name, detail::file_identity& identity) {
+  const int fd = open_retrying(name, O_PATH | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool known = identify(fd, identity);
+  return ::close(fd) == 0 && known;
+}
+
+// Opens the unit's file for its one direction and learns what it is from the
+// descriptor itself. Returns 0 or the reason the file cannot be used.
+int open_file_for_use(detail::unit& unit) {
+  const char* name = unit.file_name.c_str();
+  if (unit.for_writing) {
+    unit.fd = open_retrying(name, O_WRONLY | O_CREAT | common_flags);
+  } else {
+    // Without O_CREAT first, only so that a report can tell that the run itself
+    // created the file it then found empty.
+    unit.fd = open_retrying(name, O_RDONLY | common_flags);
+    if (unit.fd < 0 && errno == ENOENT) {
+      unit.fd = open_retrying(name, O_RDONLY | O_CREAT | common_flags);
+      unit.created = unit.fd >= 0;
+    }
+  }
+  if (unit.fd < 0 || !identify(unit.fd, unit.opened)) return errno;
+  if (S_ISDIR(unit.opened.mode)) return EISDIR;
+  unit.regular_file = S_ISREG(unit.opened.mode);
+  unit.drain_before_close =
+      !unit.for_writing && (S_ISFIFO(unit.opened.mode) || S_ISSOCK(unit.opened.mode));
   unit.reader.reset(unit.fd, unit.buffers->read_block);
   return 0;
 }
 
-// Opening sets no direction: try both, then each one alone. Nothing is truncated,
-// and an absent file is created. Returns 0 or the reason the file cannot be used.
-int open_regular(detail::unit& unit) {
-  const char* name = unit.file_name.c_str();
-  unit.fd = ::open(name, O_RDWR | O_CREAT | common_flags, 0666);
-  if (unit.fd < 0) {
-    unit.read_write_errno = errno;
-    unit.fd = ::open(name, O_RDONLY | common_flags);
-    if (unit.fd >= 0) {
-      unit.can_write = false;
-    } else {
-      unit.fd = ::open(name, O_WRONLY | common_flags);
-      unit.can_read = false;
-    }
+// Waits until no other process holds the file; the lock belongs to the open
+// file, so the kernel drops it when the process ends, however it ends. A file
+// system that keeps no locks is written unlocked. Returns 0 or the reason.
+int lock_for_writing(int fd) {
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  while (::fcntl(fd, F_OFD_SETLKW, &whole) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == ENOLCK || errno == EOPNOTSUPP) return 0;
+    return errno;
   }
-  if (unit.fd < 0) return unit.read_write_errno;
-  return take_opened_file(unit);
+  return 0;
 }
 
-// Opens a unit that waited for its first use, for that direction only.
-int open_for(detail::unit& unit, bool writing) {
-  unit.opens_on_first_use = false;
-  unit.fd = ::open(unit.file_name.c_str(), (writing ? O_WRONLY : O_RDONLY) | common_flags);
-  if (unit.fd < 0) return errno;
-  // The other direction was never opened; using it is refused like a write to a
-  // file that may only be read.
-  unit.read_write_errno = EBADF;
-  unit.can_read = !writing;
-  unit.can_write = writing;
-  // The name may lead elsewhere now than when the unit was connected.
-  return take_opened_file(unit);
+// Reads a FIFO or socket to its end; what it holds past the run's needs is
+// dropped. A failing read ends it as the end would.
+void drain(detail::unit& unit) {
+  char* const block = unit.buffers->read_block.start();
+  while (true) {
+    const ssize_t count = ::read(unit.fd, block, detail::reader_block::size);
+    if (count > 0 || (count < 0 && errno == EINTR)) continue;
+    return;
+  }
 }
 
 }  // namespace
@@ -83,40 +108,50 @@ unit_table::~unit_table() {
 detail::unit& unit_table::prepare(const statement_params& params, std::string_view file_name) {
   std::size_t free_slot = detail::max_units;
   for (std::size_t i = 0; i < detail::max_units; ++i) {
+    // An earlier connection of the unit ends here; its close is checked.
     if (in_use_[i] && slot(i)->number == params.unit) {
-      if (slot(i)->fd >= 0) ::close(slot(i)->fd);
-      in_use_[i] = false;
+      if (const int error_number = release(i); error_number != 0) {
+        raise_close_failure(*slot(i), error_number);
+      }
     }
     if (!in_use_[i] && free_slot == detail::max_units) free_slot = i;
   }
-  if (free_slot == detail::max_units) raise(open_error(params, file_name, EMFILE));
+  detail::unit_buffers* const buffers =
+      free_slot == detail::max_units ? nullptr : detail::take_unit_buffers();
+  if (buffers == nullptr) raise(open_error(params, file_name, EMFILE));
   detail::unit& unit = *new (slot(free_slot)) detail::unit;
   in_use_[free_slot] = true;
-  unit.buffers = buffers_.slot(free_slot);
+  unit.buffers = buffers;
   unit.output = unit.buffers->output.data();
   unit.number = params.unit;
   unit.source = params.source;
+  unit.statement_line = params.statement_line;
   if (!unit.file_name.assign(file_name, unit.buffers->long_file_name)) {
     raise(open_error(params, file_name, ENAMETOOLONG));
   }
   return unit;
 }
 
-void unit_table::st_open(const statement_params& params, std::string_view file_name) {
+void unit_table::st_open(const statement_params& params, std::string_view file_name,
+                         direction use) {
   detail::unit& unit = prepare(params, file_name);
-  struct stat status {};
-  const bool exists = ::stat(unit.file_name.c_str(), &status) == 0;
-  const bool absent = !exists && errno == ENOENT;
-  if (exists && !S_ISREG(status.st_mode)) {
-    if (S_ISDIR(status.st_mode)) raise(open_error(params, file_name, EISDIR));
-    take_identity(unit, status);
-    unit.opens_on_first_use = true;
-  } else if (const int error_number = open_regular(unit); error_number != 0) {
+  unit.for_writing = use == direction::write;
+  if (const int error_number = open_file_for_use(unit); error_number != 0) {
+    // A file that may not be opened for the unit's use may still be another
+    // unit's file, which says more of what is wrong.
+    if (identify_by_name(unit.file_name.c_str(), unit.opened)) {
+      refuse_second_connection(params, unit);
+    }
     raise(open_error(params, file_name, error_number));
   }
-  // Only said in a report: a listing that was never there reads as an empty one.
-  unit.created = absent;
   refuse_second_connection(params, unit);
+  if (!unit.for_writing) return;
+  take_standard_stream(unit);
+  if (unit.regular_file && !unit.inherited) {
+    if (const int error_number = lock_for_writing(unit.fd); error_number != 0) {
+      raise(open_error(params, file_name, error_number));
+    }
+  }
 }
 
 // Two units on one file would read back what the other wrote, or overwrite the
@@ -126,10 +161,10 @@ void unit_table::refuse_second_connection(const statement_params& params,
                                           const detail::unit& unit) {
   for (std::size_t i = 0; i < detail::max_units; ++i) {
     const detail::unit& other = *slot(i);
-    if (!in_use_[i] || &other == &unit || other.device != unit.device ||
-        other.inode != unit.inode) {
-      continue;
-    }
+    if (!in_use_[i] || &other == &unit) continue;
+    detail::file_identity now;
+    if (!identify(other.fd, now)) now = other.opened;
+    if (!unit.opened.same_file(now)) continue;
     fatal_error error = open_error(params, unit.file_name.view(), 0);
     error.detail = "it is the same file as ";
     detail::append_printable(error.detail, other.file_name.view());
@@ -142,19 +177,63 @@ void unit_table::refuse_second_connection(const statement_params& params,
   }
 }
 
-detail::unit& unit_table::first_use(const statement_params& params, direction use) {
-  detail::unit* unit = find(params.unit);
-  if (unit == nullptr) {
-    raise(detail::statement_error(params.source, params.statement_line, params.unit, nullptr,
-                                  condition::unit_not_connected));
+// A file to write that is the process's standard output or error, under any
+// name (/dev/stdout, /proc/self/fd/1): reopened by name it would lose the mode
+// the shell gave it, and `eigpick >> all` would overwrite `all`. The inherited
+// descriptor is written instead, where it stands.
+void unit_table::take_standard_stream(detail::unit& unit) {
+  for (const int standard : {STDOUT_FILENO, STDERR_FILENO}) {
+    detail::file_identity stream;
+    if (!identify(standard, stream) || !unit.opened.same_file(stream)) continue;
+    // The unit's descriptor becomes a copy of the standard one in place; where
+    // that fails, its own descriptor still writes the file.
+    unit.inherited = ::dup3(standard, unit.fd, O_CLOEXEC) == unit.fd;
+    return;
   }
-  if (unit->opens_on_first_use) {
-    if (const int error_number = open_for(*unit, use == direction::writing); error_number != 0) {
-      raise(open_error(params, unit->file_name.view(), error_number));
+}
+
+void unit_table::raise_not_connected(const statement_params& params) {
+  raise(detail::statement_error(params.source, params.statement_line, params.unit, nullptr,
+                                condition::unit_not_connected));
+}
+
+int unit_table::release(std::size_t index) {
+  detail::unit& unit = *slot(index);
+  in_use_[index] = false;
+  detail::give_back_unit_buffers(unit.buffers);
+  if (unit.fd < 0 || ::close(unit.fd) == 0) return 0;
+  return errno;
+}
+
+void unit_table::close_unit(std::size_t index) {
+  detail::unit& unit = *slot(index);
+  if (unit.drain_before_close) {
+    drain(unit);
+  } else if (!unit.for_writing && unit.regular_file) {
+    detail::file_identity now;
+    if (identify(unit.fd, now) && !now.same_contents(unit.opened)) {
+      raise(detail::statement_error(unit.source.view(), unit.statement_line, unit.number, &unit,
+                                    condition::changed_while_read));
     }
-    refuse_second_connection(params, *unit);
   }
-  return *unit;
+  if (const int error_number = release(index); error_number != 0) {
+    raise_close_failure(unit, error_number);
+  }
+}
+
+// The records may not all be in the file: that is no normal end. The freed slot
+// still holds the unit's names.
+void unit_table::raise_close_failure(const detail::unit& unit, int error_number) {
+  fatal_error error =
+      detail::statement_error(unit.source.view(), 0, unit.number, &unit, condition::cannot_close);
+  error.detail = detail::system_reason(error_number);
+  raise(error);
+}
+
+void unit_table::st_close(std::int32_t unit) {
+  for (std::size_t i = 0; i < detail::max_units; ++i) {
+    if (in_use_[i] && slot(i)->number == unit) close_unit(i);
+  }
 }
 
 void unit_table::raise(const fatal_error& error) {
@@ -162,33 +241,28 @@ void unit_table::raise(const fatal_error& error) {
   throw error;
 }
 
-void unit_table::abandon_all() {
+int unit_table::abandon_all() {
+  // Units to write go first: a reader of fort.50 sees its end at once, and a
+  // FIFO this process reads never waits on a writer that is this process.
+  int first_failure = 0;
+  const auto keep_failure = [&first_failure](int error_number) {
+    if (first_failure == 0) first_failure = error_number;
+  };
   for (std::size_t i = 0; i < detail::max_units; ++i) {
-    if (in_use_[i] && slot(i)->fd >= 0) ::close(slot(i)->fd);
-    in_use_[i] = false;
+    if (in_use_[i] && !slot(i)->drain_before_close) keep_failure(release(i));
   }
+  for (std::size_t i = 0; i < detail::max_units; ++i) {
+    if (!in_use_[i]) continue;
+    drain(*slot(i));
+    keep_failure(release(i));
+  }
+  return first_failure;
 }
 
 void unit_table::stop_string() {
-  const detail::unit* refused = nullptr;
-  int error_number = 0;
   for (std::size_t i = 0; i < detail::max_units; ++i) {
-    if (!in_use_[i]) continue;
-    in_use_[i] = false;
-    const detail::unit& unit = *slot(i);
-    if (unit.fd < 0 || ::close(unit.fd) == 0 || refused != nullptr) continue;
-    refused = &unit;
-    error_number = errno;
+    if (in_use_[i]) close_unit(i);
   }
-  if (refused == nullptr) return;
-  // The records may not all be in the file: that is no normal end.
-  fatal_error error;
-  error.what_happened = condition::cannot_close;
-  error.source = refused->source.view();
-  error.unit = refused->number;
-  error.file_name = refused->file_name.view();
-  error.detail = detail::system_reason(error_number);
-  throw error;
 }
 
 }  // namespace records

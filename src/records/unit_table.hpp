@@ -19,6 +19,9 @@ struct statement_params {
   std::int32_t statement_line = 0;
 };
 
+// The one way a unit moves records, declared when it is connected.
+enum class direction : std::uint8_t { read, write };
+
 class read_statement;
 class write_statement;
 namespace detail {
@@ -28,7 +31,7 @@ class input_record;
 // The connected units, keyed by unit number; the run owns one table for its
 // whole life. Connecting allocates nothing. Destroying the table closes every
 // unit still connected.
-class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see storage_
+class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see states_
  public:
   unit_table() = default;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   ~unit_table();
@@ -36,15 +39,27 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see stora
   unit_table& operator=(const unit_table&) = delete;
 
   // Connects the unit named in `params` to the file `file_name` in the working
-  // directory. An existing regular file is opened unchanged at its first record,
-  // an absent one is created empty; a file that may only be read (or only
-  // written) still opens. Any other file (a FIFO, a device) is opened at its
-  // first use, in that direction only. A file already connected to another unit,
-  // however its name leads there, is refused.
-  void st_open(const statement_params& params, std::string_view file_name);
+  // directory, for `use` only. A file to read is opened read-only, an absent one
+  // created empty; a file to write is opened write-only and created when absent,
+  // never cut by opening (its first write statement replaces its contents). A
+  // FIFO or device opens here as well, waiting for its peer. A regular file to
+  // write is locked for as long as the unit is connected: a second process
+  // connecting it waits until the first has ended. A file already connected to
+  // another unit, however its name leads there, is refused; a file to write that
+  // is this process's standard output or error is written through that
+  // descriptor, in its mode, and never cut.
+  void st_open(const statement_params& params, std::string_view file_name, direction use);
 
-  // The normal end of a run: closes every unit, so that all output is in its
-  // file. A close the system refuses is fatal: records may be lost.
+  // Disconnects a unit. A FIFO or socket that was read is first read to its end,
+  // so that its writer never finds the reader gone; a regular file that was read
+  // must be as it was when connected, or the unit's last statement fails: what
+  // was read may mix two versions of the file. Connecting a unit again closes
+  // its earlier connection without these checks.
+  void st_close(std::int32_t unit);
+
+  // The normal end of a run: closes every unit as st_close does, so that all
+  // output is in its file. A close the system refuses is fatal: records may be
+  // lost.
   void stop_string();
 
   bool is_connected(std::int32_t unit) const { return find(unit) != nullptr; }
@@ -52,8 +67,6 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see stora
  private:
   friend class detail::input_record;
   friend class write_statement;
-
-  enum class direction { reading, writing };
 
   detail::unit* slot(std::size_t index) { return states_.slot(index); }
   const detail::unit* slot(std::size_t index) const {
@@ -68,29 +81,37 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see stora
   detail::unit* find(std::int32_t number) {
     return const_cast<detail::unit*>(std::as_const(*this).find(number));
   }
-  // The statement's unit, opened for its direction if it waited for its first use.
-  detail::unit& unit_for(const statement_params& params, direction use) {
+  // The statement's unit, which remembers the statement for later reports.
+  detail::unit& unit_for(const statement_params& params) {
     detail::unit* unit = find(params.unit);
-    if (unit == nullptr || unit->opens_on_first_use) [[unlikely]] {
-      return first_use(params, use);
+    if (unit == nullptr) [[unlikely]] {
+      raise_not_connected(params);
     }
+    unit->statement_line = params.statement_line;
     return *unit;
   }
-  [[gnu::noinline]] detail::unit& first_use(const statement_params& params, direction use);
+  [[noreturn]] void raise_not_connected(const statement_params& params);
   // A free slot for `number`, after closing any earlier connection of it.
   detail::unit& prepare(const statement_params& params, std::string_view file_name);
+  void open_file(const statement_params& params, detail::unit& unit);
   void refuse_second_connection(const statement_params& params, const detail::unit& unit);
+  void take_standard_stream(detail::unit& unit);
+  // Closes one unit as st_close does.
+  void close_unit(std::size_t index);
+  [[noreturn]] void raise_close_failure(const detail::unit& unit, int error_number);
+  // Ends a unit's connection and frees its slot; returns 0, or why the system
+  // refused to close the descriptor.
+  int release(std::size_t index);
   // The one way out after a failure: every unit is closed (all that was written
   // stays in its file), then the error unwinds to the process entry.
   [[noreturn]] void raise(const fatal_error& error);
-  // Closes every unit; a failing close adds nothing a user could act on after a
-  // fatal error, and every ended record has already reached its file.
-  void abandon_all();
+  // Closes every unit after a failure; returns 0 or the first reason a close was
+  // refused, which adds nothing a user could act on after a fatal error: every
+  // ended record has already reached its file.
+  int abandon_all();
 
-  // Never initialised as a whole: a unit's state and pages are touched only once
-  // it is connected there. The states come last, so that on the stack they
-  // share the page of the frame above them.
-  detail::buffer_storage buffers_;
+  // Never initialised as a whole: a unit's state is touched only once it is
+  // connected there.
   std::array<bool, detail::max_units> in_use_{};
   detail::state_storage states_;
 };

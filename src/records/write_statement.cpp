@@ -14,39 +14,58 @@ using detail::output_capacity;
 
 write_statement::write_statement(unit_table& units, const statement_params& params,
                                  format_view format)
-    : units_(units),
-      unit_(units.unit_for(params, unit_table::direction::writing)),
-      params_(params),
-      cursor_(format) {}
+    : units_(units), unit_(units.unit_for(params)), params_(params), cursor_(format) {}
 
-void write_statement::raise_write_failure(int error_number) {
+void write_statement::raise_write_failure(std::string_view reason, std::string_view note) {
   fatal_error error = detail::statement_error(params_.source, params_.statement_line, params_.unit,
                                               &unit_, condition::cannot_write);
-  error.detail = detail::system_reason(error_number);
+  error.detail = reason;
+  error.detail.append(note);
   units_.raise(error);
 }
 
-// Hands the gathered bytes to the file. A statement whose bytes did not all reach
-// it takes back the part that did, so the file never ends inside a record: it is
-// cut back to the end of the statement before. A size limit or a reader that went
-// away makes write(2) fail like a full disk (the process ignores SIGXFSZ and
-// SIGPIPE).
+// Before the first byte of the run reaches a regular file, the file is cut to
+// nothing: a file that cannot be cut keeps its old bytes whole, never followed by
+// new ones. A standard stream that the process inherited is never cut.
+void write_statement::replace_old_contents() {
+  unit_.replaced = true;
+  if (unit_.regular_file && !unit_.inherited && ::ftruncate(unit_.fd, 0) != 0) {
+    raise_write_failure(detail::system_reason(errno));
+  }
+}
+
+// A statement whose bytes did not all reach the file takes back the part that
+// did, so the file never ends inside a record: it is cut back to the end of the
+// statement before. Where that is not possible, the report says so.
+void write_statement::raise_refused_write(std::string_view reason) {
+  const bool untouched = handed_bytes_ == 0 && unit_.output_size == output_left_;
+  if (untouched || !unit_.regular_file) raise_write_failure(reason);
+  if (unit_.inherited) raise_write_failure(reason, " (the file may end inside a record)");
+  if (::ftruncate(unit_.fd, unit_.complete_bytes) == 0) raise_write_failure(reason);
+  reason_text note(std::string_view(" (cutting the file back to its last whole record failed: "));
+  note.append(detail::system_reason(errno));
+  note.append("; it may end inside a record)");
+  raise_write_failure(reason, note.view());
+}
+
+// Hands the gathered bytes to the file. A size limit or a reader that went away
+// makes write(2) fail like a full disk (the process ignores SIGXFSZ and SIGPIPE).
 void write_statement::hand_to_file() {
-  if (!unit_.can_write) [[unlikely]] {
-    raise_write_failure(unit_.read_write_errno);
+  if (!unit_.replaced) [[unlikely]] {
+    replace_old_contents();
   }
   const char* pending = unit_.output;
-  std::size_t left = unit_.output_size;
-  while (left != 0) {
-    const ssize_t count = ::write(unit_.fd, pending, left);
-    if (count < 0) [[unlikely]] {
-      if (errno == EINTR) continue;
-      const int error_number = errno;
-      if (unit_.regular_file) (void)::ftruncate(unit_.fd, unit_.complete_bytes);
-      raise_write_failure(error_number);
+  output_left_ = unit_.output_size;
+  while (output_left_ != 0) {
+    const ssize_t count = ::write(unit_.fd, pending, output_left_);
+    if (count <= 0) [[unlikely]] {
+      if (count < 0 && errno == EINTR) continue;
+      // A write that takes nothing would be tried forever.
+      raise_refused_write(count < 0 ? detail::system_reason(errno)
+                                    : std::string_view("the system accepted no bytes"));
     }
     pending += count;
-    left -= static_cast<std::size_t>(count);
+    output_left_ -= static_cast<std::size_t>(count);
   }
   handed_bytes_ += static_cast<std::int64_t>(unit_.output_size);
   unit_.output_size = 0;
@@ -108,13 +127,6 @@ void write_statement::st_write_done() {
   // reported by the statement that made it and nothing waits in memory.
   hand_to_file();
   unit_.complete_bytes += handed_bytes_;
-  if (!unit_.written) {
-    // After the first write statement the file holds exactly the records written.
-    unit_.written = true;
-    if (unit_.regular_file && ::ftruncate(unit_.fd, unit_.complete_bytes) != 0) {
-      raise_write_failure(errno);
-    }
-  }
 }
 
 }  // namespace records

@@ -19,7 +19,7 @@ class ListingReader : public testing_support::statement_test {
  protected:
   void open_listing(const std::string& text) {
     write_file("hdat.out", text);
-    units_.st_open(listing_statement(line::open_listing), listing_file);
+    units_.st_open(listing_statement(line::open_listing), listing_file, records::direction::read);
   }
   // The record the next statement would read, for checking what was consumed.
   std::string next_record_start() {

@@ -90,7 +90,7 @@ old_vector_file "$CASE_DIR/fort.50"
 chmod 444 "$CASE_DIR/fort.50"
 hand_over
 run_as_user
-expect_outcome 1 "$VECTORS 50: cannot write the file: Permission denied"
+expect_outcome 1 "$VECTORS 9: cannot open or create the file: Permission denied"
 expect_same_file "$CASE_DIR/fort.50" "$OLD_VECTORS"
 expect_same_file "$CASE_DIR/hdat.out" "$EXAMPLE_LISTING"
 

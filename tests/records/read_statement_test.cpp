@@ -30,7 +30,7 @@ class ReadStatement : public testing_support::statement_test {
   // Connects unit 4 to a file holding `bytes`.
   void listing(const std::string& bytes) {
     write_file("listing", bytes);
-    open_unit(4, "listing");
+    open_unit(4, "listing", direction::read);
   }
   // One statement reading two character items; returns the first.
   std::string read_words(std::string_view text) {
@@ -152,7 +152,7 @@ TEST_F(ReadStatement, ABadFieldNamesItsRecordColumnsAndText) {
             "bad real field \"12.3x456\"");
 
   // A field that runs past the record shows its padding; a control byte shows as \xNN.
-  open_unit(4, "listing");
+  open_unit(4, "listing", direction::read);
   read_words("(2A4)");
   read_words("(2A4)");
   error = fatal_error_of([&] {
@@ -170,7 +170,7 @@ TEST_F(ReadStatement, BadIntegerFieldsSayWhyWhenTheTextDoesNot) {
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: listing (unit 4), statement line 31, record 1, columns 1-10: "
             "bad integer field \"2147483648\" (beyond the signed 32-bit range)");
-  open_unit(4, "listing");
+  open_unit(4, "listing", direction::read);
   read_words("(2A4)");
   error = fatal_error_of([&] { read_one_integer("(I4)"); });
   EXPECT_EQ(fatal_report(error).view(),
@@ -181,7 +181,7 @@ TEST_F(ReadStatement, BadIntegerFieldsSayWhyWhenTheTextDoesNot) {
 TEST_F(ReadStatement, AFatalErrorClosesEveryUnit) {
   listing("");
   write_file("other", "");
-  open_unit(7, "other");
+  open_unit(7, "other", direction::write);
   fatal_error_of([&] { read_words("(2A4)"); });
   EXPECT_FALSE(units_.is_connected(4));
   EXPECT_FALSE(units_.is_connected(7));
@@ -193,7 +193,7 @@ TEST_F(ReadStatement, MisusedStatementsAreFatalNotUndefined) {
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: listing (unit 4), statement line 31: an integer item met the field A4");
 
-  open_unit(4, "listing");
+  open_unit(4, "listing", direction::read);
   error = fatal_error_of([&] { read_one_integer("(4X)"); });
   EXPECT_EQ(error.what_happened, condition::item_mismatch);
 
@@ -238,24 +238,26 @@ TEST_F(ReadStatement, EveryCorpusDecimalThroughAnF8Point0FieldGivesItsExactBits)
 using Opening = ReadStatement;
 
 TEST_F(Opening, CreatesAnAbsentFileEmptyAndLeavesAnExistingOneAlone) {
-  open_unit(4, "absent");
+  open_unit(4, "absent", direction::read);
   EXPECT_EQ(read_file("absent"), "");
   write_file("present", "kept\nas it was\n");
-  open_unit(7, "present");
+  open_unit(7, "present", direction::write);
   units_.stop_string();
   EXPECT_EQ(read_file("present"), "kept\nas it was\n");
 }
 
 TEST_F(Opening, ADirectoryCannotBeConnected) {
   ASSERT_EQ(::mkdir("folder", 0755), 0);
-  const auto error = fatal_error_of([&] { units_.st_open(statement(7, 9), "folder"); });
+  const auto error =
+      fatal_error_of([&] { units_.st_open(statement(7, 9), "folder", direction::write); });
   EXPECT_EQ(
       fatal_report(error).view(),
       "eigpick: folder (unit 7), statement line 9: cannot open or create the file: Is a directory");
 }
 
 TEST_F(Opening, AFileInAMissingDirectoryCannotBeCreated) {
-  const auto error = fatal_error_of([&] { units_.st_open(statement(4, 8), "no/such/file"); });
+  const auto error =
+      fatal_error_of([&] { units_.st_open(statement(4, 8), "no/such/file", direction::read); });
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: no/such/file (unit 4), statement line 8: cannot open or create the file: "
             "No such file or directory");
@@ -271,16 +273,12 @@ TEST_F(Opening, AFileThatMayOnlyBeReadOpensForReading) {
     write_file(name, "4096\n");
     ASSERT_EQ(::chmod(name.c_str(), 0444), 0);
   }
-  open_unit(4, name);
+  open_unit(4, name, direction::read);
   EXPECT_GT(read_one_integer("(I8)"), 0);
   units_.stop_string();  // one file is never connected to two units at once
-  open_unit(7, name);
-  const auto error = fatal_error_of([&] {
-    write_statement s(units_, statement(7, 50), format("(I5)"));
-    s.transfer_integer_write(1);
-    s.st_write_done();
-  });
-  EXPECT_EQ(error.what_happened, condition::cannot_write);
+  // Connected for writing it fails at once, however far the run could read.
+  const auto error = fatal_error_of([&] { open_unit(7, name, direction::write); });
+  EXPECT_EQ(error.what_happened, condition::cannot_open);
   EXPECT_EQ(error.detail.view(), "Permission denied");
 }
 

@@ -17,7 +17,7 @@ using testing_support::write_file;
 
 class WriteStatement : public testing_support::statement_test {
  protected:
-  void SetUp() override { open_unit(7, "out"); }
+  void SetUp() override { open_unit(7, "out", direction::write); }
 
   // One write statement of these items; integers and reals in list order.
   void write(std::string_view text, const std::vector<std::int32_t>& integers,
@@ -80,7 +80,7 @@ TEST_F(WriteStatement, TheFirstStatementReplacesTheOldContents) {
   for (int i = 0; i < 1000; ++i)
     old += "an older and much longer vector file\n";
   write_file("out", old);
-  open_unit(7, "out");
+  open_unit(7, "out", direction::write);
   write("(I5)", {3});
   write("(I5)", {4});
   EXPECT_EQ(output(), "    3\n    4\n");
@@ -112,7 +112,7 @@ TEST_F(WriteStatement, ARefusedWriteIsFatalAndKeepsExactlyTheRecordsBeforeIt) {
 }
 
 TEST_F(WriteStatement, AFullDeviceIsFatalAtTheStatement) {
-  open_unit(7, "/dev/full");
+  open_unit(7, "/dev/full", direction::write);
   const auto error = fatal_error_of([&] { write("(I5)", {1}); });
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: /dev/full (unit 7), statement line 60: cannot write the file: No space left "
@@ -124,7 +124,7 @@ TEST_F(WriteStatement, AnItemWithoutAFieldIsFatal) {
   EXPECT_EQ(
       fatal_report(error).view(),
       "eigpick: out (unit 7), statement line 60: the format has no field for an integer item");
-  open_unit(7, "out");
+  open_unit(7, "out", direction::write);
   error = fatal_error_of([&] { write("(F10.5)", {1}); });
   EXPECT_EQ(error.detail.view(), "an integer item met the field F10.5");
 }

@@ -21,8 +21,8 @@ class statement_test : public testing::Test {
   static records::statement_params statement(std::int32_t unit, std::int32_t line) {
     return {unit, "eigpick", line};
   }
-  void open_unit(std::int32_t unit, std::string_view file_name) {
-    units_.st_open(statement(unit, 1), file_name);
+  void open_unit(std::int32_t unit, std::string_view file_name, records::direction use) {
+    units_.st_open(statement(unit, 1), file_name, use);
   }
   // A format parsed at run time, kept for as long as the test runs.
   records::format_view format(std::string_view text) {

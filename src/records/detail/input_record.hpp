@@ -23,9 +23,7 @@ namespace records::detail {
 class input_record {
  public:
   input_record(unit_table& units, const statement_params& params)
-      : units_(units),
-        unit_(units.unit_for(params, unit_table::direction::reading)),
-        params_(params) {
+      : units_(units), unit_(units.unit_for(params)), params_(params) {
     next_record();
   }
   input_record(const input_record&) = delete;
@@ -33,8 +31,7 @@ class input_record {
 
   // The unit's next record becomes current; there must be one.
   void next_record() {
-    const auto status =
-        unit_.can_read ? unit_.reader.next_record() : record_reader::status::read_error;
+    const auto status = unit_.reader.next_record();
     if (status != record_reader::status::record) [[unlikely]] {
       raise_no_record(status);
     }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <limits.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <span>
 #include <string_view>
 
@@ -57,10 +59,30 @@ inline constexpr std::size_t max_units = 4;
 // is page-aligned after the long name, so a unit that is only written touches the
 // pages of its statements' records and a unit that is only read those of its
 // records.
-struct unit_buffers {  // NOLINT(cppcoreguidelines-pro-type-member-init): never initialised
+struct alignas(4096) unit_buffers {  // NOLINT(cppcoreguidelines-pro-type-member-init)
   std::array<char, output_capacity> output;
   std::array<char, PATH_MAX> long_file_name;
   reader_block read_block;
+};
+
+// What tells one file from another. Two names reach one file when device and
+// inode agree, and also when the inode number and everything the kernel keeps
+// of the file's contents agree although the devices differ: that is one file
+// seen through an overlay and its layer, or through two mounts of one network
+// file system, which report the same inode under different devices.
+struct file_identity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  mode_t mode = 0;
+  nlink_t links = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  static file_identity of(const struct stat& status);
+  bool same_file(const file_identity& other) const;
+  // Size and times agree: a file that was read has not been written since.
+  bool same_contents(const file_identity& other) const;
 };
 
 // One connected unit: the file and what is being read from it or written to it.
@@ -69,24 +91,21 @@ struct unit_buffers {  // NOLINT(cppcoreguidelines-pro-type-member-init): never 
 struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded_field is filled on use
   std::int32_t number = 0;
   int fd = -1;
-  // Why the read-write open failed when the file was opened for one direction
-  // only; a refused read or write is reported with it.
-  int read_write_errno = 0;
-  bool can_read = true;
-  bool can_write = true;
+  bool for_writing = false;  // a unit moves records one way, declared when connected
   bool regular_file = true;
-  // A file that is not a regular file (a FIFO, a terminal, a device) is opened at
-  // its first use, for that direction only: a FIFO opened for both would be its
-  // own writer, and its reader would never see the end of it.
-  bool opens_on_first_use = false;
-  bool written = false;  // a write statement has ended since the unit was connected
-  bool created = false;  // the file did not exist: connecting created it empty
-  // The file's identity: no two units are connected to one file.
-  dev_t device = 0;
-  ino_t inode = 0;
-  std::size_t output_size = 0;  // bytes of `output` not yet handed to the file
-  off_t complete_bytes = 0;     // file length after the last statement that completed
-  char* output = nullptr;       // where a write statement's records begin
+  // A FIFO or socket: read to its end before it is closed, so that its writer
+  // never meets a reader that went away.
+  bool drain_before_close = false;
+  // The descriptor is standard output or error, inherited: written where it
+  // stands, in its own mode, never cut.
+  bool inherited = false;
+  bool replaced = false;            // a write statement has cut the file to the records written
+  bool created = false;             // the file did not exist: connecting created it empty
+  std::int32_t statement_line = 0;  // of the statement last begun on the unit
+  file_identity opened;             // the file as it was when connected
+  std::size_t output_size = 0;      // bytes of `output` not yet handed to the file
+  off_t complete_bytes = 0;         // file length after the last statement that completed
+  char* output = nullptr;           // where a write statement's records begin
   unit_buffers* buffers = nullptr;
   bounded_text<32> source;  // of the statement that connected it, for reports
   record_reader reader;
@@ -95,21 +114,11 @@ struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded_field i
   std::array<char, max_field_width> padded_field;
 };
 
-// Room for one unit's buffers, rounded up to whole pages.
-inline constexpr std::size_t buffer_pages_bytes = (sizeof(unit_buffers) + 4095) / 4096 * 4096;
-
-// Storage for the buffers of a table's units: each unit's start a page, found at
-// run time (a page-aligned object on the stack would realign the whole frame),
-// and nothing is touched until a unit is connected there.
-struct buffer_storage {
-  std::array<std::byte, max_units * buffer_pages_bytes + 4096> bytes;
-
-  unit_buffers* slot(std::size_t index) {
-    const auto address = reinterpret_cast<std::uintptr_t>(bytes.data());
-    return reinterpret_cast<unit_buffers*>(bytes.data() + (4096 - address % 4096) % 4096 +
-                                           index * buffer_pages_bytes);
-  }
-};
+// The buffers of every unit of every table live here, in static storage: a run
+// of any stack size has room for them, and their pages are only touched once a
+// unit is connected to one. Null when every set is taken.
+unit_buffers* take_unit_buffers();
+void give_back_unit_buffers(unit_buffers* buffers);
 
 // Room for the small states of a table's units, constructed when a unit is
 // connected.
