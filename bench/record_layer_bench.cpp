@@ -164,8 +164,7 @@ void write_coefficients(benchmark::State& state) {
   for (std::size_t k = 0; k < values.size(); ++k)
     values[k] = static_cast<float>(k) / 201.0f - 0.5f;
   for (auto _ : state) {
-    records::write_each<"(12F10.5)">(*units, {7, "eigpick", 53}, values.size(),
-                                     [&values](std::size_t k) { return values[k]; });
+    records::write<"(12F10.5)">(*units, {7, "eigpick", 53}, std::span<const float>(values));
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
 }

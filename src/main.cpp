@@ -39,7 +39,7 @@ void report(records::report_line line) {
 // fatal error.
 void report_unexpected(std::string_view what) {
   records::report_line line(std::string_view("eigpick: unexpected failure: "));
-  records::detail::append_printable(line, what);
+  records::append_printable(line, what);
   report(line);
 }
 

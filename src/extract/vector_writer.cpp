@@ -24,9 +24,8 @@ void write_header(records::unit_table& units, std::int32_t statement_line,
 // The column's N coefficients, twelve to a record; one empty record when N is 0.
 void write_coefficients(records::unit_table& units, std::int32_t statement_line,
                         const coefficient_table& table, std::size_t column) {
-  records::write_each<coefficient_format>(
-      units, vector_statement(statement_line), static_cast<std::size_t>(table.row_count),
-      [&table, column](std::size_t k) { return table.rows[k].out_coef[column]; });
+  records::write<coefficient_format>(units, vector_statement(statement_line),
+                                     table.out_column(column));
 }
 
 }  // namespace

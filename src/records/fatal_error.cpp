@@ -1,12 +1,11 @@
 #include "records/fatal_error.hpp"
 
 #include <charconv>
+#include <cstring>
 #include <string_view>
 
 namespace records {
 namespace {
-
-using detail::append_printable;
 
 void append_number(report_line& line, std::int64_t value) {
   char digits[24];
@@ -67,9 +66,6 @@ void describe_condition(report_line& line, const fatal_error& e) {
     case condition::unit_not_connected:
       line.append("no file is connected to the unit");
       return;
-    case condition::item_mismatch:
-      line.append(e.detail.view());
-      return;
     case condition::changed_while_read:
       line.append("the file changed while it was read");
       return;
@@ -78,6 +74,10 @@ void describe_condition(report_line& line, const fatal_error& e) {
 }
 
 }  // namespace
+
+std::string_view system_reason(int error_number) {
+  return std::strerror(error_number);
+}
 
 report_line fatal_report(const fatal_error& e) {
   report_line line;

@@ -18,7 +18,6 @@ enum class condition {
   cannot_write,        // the system refused to take a record
   cannot_close,        // the system refused to close the file: written records may be lost
   unit_not_connected,  // a statement named a unit that no open connected
-  item_mismatch,       // an item met a field of another kind, or no field at all
   changed_while_read,  // a file that was read changed before it was closed
 };
 
@@ -56,12 +55,13 @@ using report_line = detail::bounded_text<4096>;
 // are written as \xNN, so a listing cannot put control characters on a terminal.
 report_line fatal_report(const fatal_error& error);
 
-namespace detail {
+// The system's words for an errno value.
+std::string_view system_reason(int error_number);
 
 // Appends bytes as a report shows them: printable ASCII as it stands, every other
 // byte, the quote and the backslash as \xNN.
 template <std::size_t Capacity>
-void append_printable(bounded_text<Capacity>& text, std::string_view bytes) {
+void append_printable(detail::bounded_text<Capacity>& text, std::string_view bytes) {
   static constexpr char hex_digits[] = "0123456789ABCDEF";
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
@@ -74,7 +74,5 @@ void append_printable(bounded_text<Capacity>& text, std::string_view bytes) {
     }
   }
 }
-
-}  // namespace detail
 
 }  // namespace records

@@ -2,152 +2,448 @@
 
 #include <algorithm>
 #include <array>
-#include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
-#include <type_traits>
 #include <utility>
 
-#include "records/detail/format_cursor.hpp"
 #include "records/detail/input_editing.hpp"
-#include "records/detail/input_record.hpp"
 #include "records/detail/output_editing.hpp"
-#include "records/detail/statement_plan.hpp"
-#include "records/detail/unit.hpp"
 #include "records/fatal_error.hpp"
 #include "records/format.hpp"
+#include "records/plan.hpp"
 #include "records/unit_table.hpp"
 
 namespace records {
 
-// A read statement: constructing it is st_read (the unit's next record becomes
-// current), then one transfer per item in list order, then st_read_done, which
-// carries the format on to its next field or its end and drops what is left of
-// the record. A failure raises fatal_error; every unit is closed by then.
-class read_statement : private detail::input_record {
- public:
-  read_statement(unit_table& units, const statement_params& params, format_view format)
-      : input_record(units, params), cursor_(format) {}
-
-  void transfer_character(std::span<char> item);
-  void transfer_integer(std::int32_t& item);
-  void transfer_real(float& item);
-  void st_read_done() { cursor_.finish(*this); }
-
- private:
-  friend class detail::format_cursor;
-
-  // What a skip, a slash and a literal do on input.
-  void skip(std::int32_t columns) { column_ += columns; }
-  void next_record() {
-    input_record::next_record();
-    column_ = 1;
-  }
-  void literal(std::string_view text) { column_ += static_cast<std::int64_t>(text.size()); }
-  [[noreturn]] void mismatch(item_kind wanted, const format_item* met);
-
-  std::string_view take_field(std::int32_t width) {
-    const std::string_view text = field_at(record(), column_, width);
-    column_ += width;
-    return text;
-  }
-
-  detail::format_cursor cursor_;
-  std::int64_t column_ = 1;  // 1-based position in the current record
+// Why a statement's items cannot move through its format.
+enum class item_fault : std::uint8_t {
+  none,
+  type_no_field_takes,    // neither characters, a 32-bit integer nor a 32-bit real
+  characters_written,     // no field writes characters
+  kind_of_another_field,  // the item meets a field of another kind
+  no_field_at_all,        // the format has no field for any item
+  missing_item,           // a write leaves a field of its format without an item
+  list_in_a_read,         // a read takes items of fixed length only
+  list_with_others,       // a list of any length must be a write's only item
 };
 
-// A write statement: constructing it is st_write (a new, empty record begins),
-// then one transfer per item, then st_write_done, which carries the format on to
-// its next field or its end, ends the record and hands the statement's records
-// to the file. The first write statement on a unit also cuts away whatever the
-// file held after the records it wrote. A write the system refuses is fatal, and
-// the file is cut back to the end of the statement before.
-class write_statement {
- public:
-  write_statement(unit_table& units, const statement_params& params, format_view format);
-  write_statement(const write_statement&) = delete;
-  write_statement& operator=(const write_statement&) = delete;
+struct item_problem {
+  item_fault fault = item_fault::none;
+  std::size_t position = 0;  // of the item, from 1, in the statement's list
+};
 
-  void transfer_integer_write(std::int32_t item);
-  void transfer_real_write(float item);
-  void st_write_done();
+namespace compile_time {
+
+struct item_info {
+  value_kind kind = value_kind::none;
+  std::size_t count = 1;
+  bool any_length = false;
+};
+
+template <typename Item>
+constexpr item_info info_of() {
+  return {item_kind_of<Item>, item_shape_of<Item>::count, item_shape_of<Item>::any_length};
+}
+
+constexpr item_kind field_kind_of(value_kind kind) {
+  return kind == value_kind::character ? item_kind::character
+         : kind == value_kind::integer ? item_kind::integer
+                                       : item_kind::real;
+}
+
+// The first item that cannot move through the format, in list order.
+template <typename Plan, std::size_t Items>
+constexpr item_problem check_items(const Plan& plan, const std::array<item_info, Items>& items,
+                                   bool writing) {
+  constexpr std::size_t fields = Plan::field_count;
+  std::size_t flat = 0;
+  for (std::size_t position = 1; position <= Items; ++position) {
+    const item_info& item = items[position - 1];
+    const auto fault_here = [position](item_fault fault) { return item_problem{fault, position}; };
+    if (item.kind == value_kind::none) return fault_here(item_fault::type_no_field_takes);
+    if (writing && item.kind == value_kind::character) {
+      return fault_here(item_fault::characters_written);
+    }
+    if (item.any_length && !writing) return fault_here(item_fault::list_in_a_read);
+    if (item.any_length && Items != 1) return fault_here(item_fault::list_with_others);
+    if (fields == 0) return fault_here(item_fault::no_field_at_all);
+    // A list of any length may meet every field; a fixed item meets its own.
+    const std::size_t first = item.any_length ? 0 : flat;
+    const std::size_t last = item.any_length ? fields : flat + item.count;
+    for (std::size_t k = first; k < last; ++k) {
+      if (plan.fields[k % fields].kind != field_kind_of(item.kind)) {
+        return fault_here(item_fault::kind_of_another_field);
+      }
+    }
+    flat += item.count;
+  }
+  const bool has_list = Items == 1 && items[0].any_length;
+  if (writing && !has_list && fields != 0 && flat % fields != 0) {
+    return {item_fault::missing_item, Items + 1};
+  }
+  return {};
+}
+
+// Items that cannot move through the format stop the compilation with the one
+// error below that names the fault and the item.
+template <item_fault Fault, std::size_t Position>
+constexpr void name_the_item_fault() {
+  using enum item_fault;
+#define EIGPICK_ITEM_FAULTS(N)                                                                  \
+  static_assert(Fault != type_no_field_takes || Position != (N),                                \
+                "item " #N                                                                      \
+                " is of a type no field takes: a field takes a char array, "                    \
+                "std::int32_t or float, or a span of them");                                    \
+  static_assert(Fault != characters_written || Position != (N),                                 \
+                "item " #N " holds characters, and a write takes integers and reals only");     \
+  static_assert(Fault != kind_of_another_field || Position != (N),                              \
+                "item " #N " does not match the kind of its field in the format");              \
+  static_assert(Fault != no_field_at_all || Position != (N),                                    \
+                "item " #N " finds no field: the format has none");                             \
+  static_assert(Fault != missing_item || Position != (N),                                       \
+                "item " #N " is missing: the format has a field for it");                       \
+  static_assert(Fault != list_in_a_read || Position != (N),                                     \
+                "item " #N " is a span of any length, and a read takes items of fixed length"); \
+  static_assert(Fault != list_with_others || Position != (N),                                   \
+                "item " #N " is a span of any length, which must be the statement's only item")
+  EIGPICK_ITEM_FAULTS(1);
+  EIGPICK_ITEM_FAULTS(2);
+  EIGPICK_ITEM_FAULTS(3);
+  EIGPICK_ITEM_FAULTS(4);
+  EIGPICK_ITEM_FAULTS(5);
+  EIGPICK_ITEM_FAULTS(6);
+  EIGPICK_ITEM_FAULTS(7);
+  EIGPICK_ITEM_FAULTS(8);
+  EIGPICK_ITEM_FAULTS(9);
+#undef EIGPICK_ITEM_FAULTS
+  static_assert(Fault == none || Position <= 9,
+                "an item after the ninth does not fit its format (type, kind or field)");
+}
+
+// Where the first value of each item falls in the list of values.
+template <typename... Items>
+constexpr std::array<std::size_t, sizeof...(Items)> first_values() {
+  std::array<std::size_t, sizeof...(Items)> firsts{};
+  [[maybe_unused]] std::size_t next = 0;
+  [[maybe_unused]] std::size_t i = 0;
+  ((firsts[i++] = next, next += item_shape_of<Items>::count), ...);
+  return firsts;
+}
+
+template <format_text Text, bool Writing, typename... Items>
+constexpr item_problem problem_of() {
+  if constexpr (!format<Text>.ok()) {
+    return {};  // the format's own error is the one to read
+  } else {
+    return check_items(plan<Text>, std::array<item_info, sizeof...(Items)>{info_of<Items>()...},
+                       Writing);
+  }
+}
+
+}  // namespace compile_time
+
+namespace engine {
+
+// What a statement performs between its value `index` - 1 and value `index`
+// of one pass over the fields: at the first value of a later pass, the end of
+// the format, a new record, and the start of the format again.
+template <auto& Plan, std::size_t Index>
+struct before_value {
+  static constexpr std::size_t fields = std::remove_cvref_t<decltype(Plan)>::field_count;
+  static constexpr std::size_t field = Index % fields;
+  static constexpr bool reverts = Index != 0 && field == 0;
+  static constexpr std::int32_t records =
+      Plan.between[field].records + (reverts ? Plan.between[fields].records + 1 : 0);
+};
+
+// What a statement of `Values` values performs after the last: up to the next
+// field, or to the end of the format when the last value took its last field.
+template <auto& Plan>
+constexpr const between_fields& after_values(std::size_t values) {
+  constexpr std::size_t fields = std::remove_cvref_t<decltype(Plan)>::field_count;
+  if (values == 0 || fields == 0) return Plan.between[0];
+  return Plan.between[values % fields == 0 ? fields : values % fields];
+}
+
+// The failures of statements, out of the way of the statements themselves.
+[[noreturn, gnu::noinline, gnu::cold]] void raise_no_record(unit_table& units,
+                                                            const statement_params& params,
+                                                            const detail::input_channel& input,
+                                                            detail::record_reader::status status);
+[[noreturn, gnu::noinline, gnu::cold]] void raise_bad_field(unit_table& units,
+                                                            const statement_params& params,
+                                                            const detail::input_channel& input,
+                                                            item_kind kind, std::string_view field,
+                                                            std::int32_t first_column,
+                                                            detail::field_failure failure);
+[[noreturn, gnu::noinline, gnu::cold]] void raise_refused_write(
+    unit_table& units, const statement_params& params, const detail::output_channel& output);
+
+// A read statement as it runs: the unit's records, the current one at hand.
+class record_input {
+ public:
+  record_input(unit_table& units, const statement_params& params)
+      : units_(units), params_(params), input_(units.input(params)) {
+    next_record();
+  }
+
+  void next_record() {
+    const auto status = input_.next_record();
+    if (status != detail::record_reader::status::record) [[unlikely]] {
+      raise_no_record(units_, params_, input_, status);
+    }
+    record_ = input_.record();
+  }
+
+  template <auto& Plan, std::size_t First, typename Item>
+  [[gnu::always_inline]] void take(Item& item) {
+    if constexpr (!item_shape_of<Item>::spans) {
+      take_value<Plan, First>(item);
+    } else {
+      [&]<std::size_t... J>(std::index_sequence<J...>) {
+        (take_value<Plan, First + J>(item[J]), ...);
+      }
+      (std::make_index_sequence<item_shape_of<Item>::count>{});
+    }
+  }
 
  private:
-  friend class detail::format_cursor;
-  template <format_text Text>
-  friend class typed_write_statement;
-
-  // The transfer of a real item to a format that is one F field repeated, such
-  // as "(12F10.5)", its shape known while compiling: the item is edited straight
-  // into its columns, and every `PerRecord` items the record ends, as reversion
-  // would end it. The cursor stays at the first field, where the statement's end
-  // finds nothing to carry out.
-  template <std::size_t Width, std::size_t Decimals, std::size_t PerRecord>
-  void transfer_repeated_real(float item) {
-    if (repeated_in_record_ == PerRecord) {
+  template <auto& Plan, std::size_t Index, typename Value>
+  [[gnu::always_inline]] void take_value(Value& value) {
+    using place = before_value<Plan, Index>;
+    for (std::int32_t i = 0; i < place::records; ++i)
       next_record();
-      repeated_in_record_ = 0;
-    }
-    detail::write_real_field<Width, Decimals>(item, reserve(Width));
-    ++repeated_in_record_;
-  }
-
-  // The same for a whole list: each record's columns are taken at once and the
-  // items edited into them one after another.
-  template <std::size_t Width, std::size_t Decimals, std::size_t PerRecord, typename Item>
-  void transfer_repeated_reals(std::size_t count, Item item) {
-    static_assert(PerRecord * Width <= detail::output_capacity);
-    for (std::size_t k = 0; k < count;) {
-      if (repeated_in_record_ == PerRecord) {
-        next_record();
-        repeated_in_record_ = 0;
+    constexpr format_item field = Plan.fields[place::field];
+    constexpr std::int32_t column = Plan.columns[place::field];
+    const std::string_view text = input_.field_at(record_, column, field.width);
+    constexpr auto width = static_cast<std::size_t>(field.width);
+    if constexpr (field.kind == item_kind::character) {
+      detail::read_character_field(text, value);
+    } else {
+      const auto result = [&] {
+        if constexpr (field.kind == item_kind::integer) {
+          return detail::read_integer_field<width>(text);
+        } else {
+          return detail::read_real_field<width, field.decimals>(text);
+        }
+      }();
+      if (result.failure != detail::field_failure::none) [[unlikely]] {
+        raise_bad_field(units_, params_, input_, field.kind, text, column, result.failure);
       }
-      const std::size_t on_record = std::min(count - k, PerRecord - repeated_in_record_);
-      char* columns = reserve(on_record * Width);
-      for (const std::size_t end = k + on_record; k != end; ++k, columns += Width)
-        detail::write_real_field<Width, Decimals>(item(k), columns);
-      repeated_in_record_ += on_record;
+      value = result.value;
     }
   }
-
-  void skip(std::int32_t columns) { column_ += columns; }
-  void next_record();
-  void literal(std::string_view text);
-  [[noreturn]] void mismatch(item_kind wanted, const format_item* met);
-
-  std::span<char> next_columns(std::size_t width);
-  // The next `count` bytes of output, count <= output_capacity; what was gathered
-  // goes to the file first when there is no room.
-  char* reserve(std::size_t count) {
-    if (count > detail::output_capacity - unit_.output_size) [[unlikely]] {
-      hand_to_file();
-    }
-    char* bytes = unit_.output + unit_.output_size;
-    unit_.output_size += count;
-    return bytes;
-  }
-  void hand_to_file();
-  void replace_old_contents();
-  [[noreturn]] void raise_refused_write(std::string_view reason);
-  [[noreturn]] void raise_write_failure(std::string_view reason, std::string_view note = {});
 
   unit_table& units_;
-  detail::unit& unit_;
-  statement_params params_;
-  detail::format_cursor cursor_;
-  std::int64_t column_ = 1;             // 1-based position in the record under construction
-  std::int64_t record_length_ = 0;      // columns placed in it so far
-  std::int64_t handed_bytes_ = 0;       // bytes the statement has handed to the file
-  std::size_t output_left_ = 0;         // bytes of the current hand-over not yet written
-  std::size_t repeated_in_record_ = 0;  // items of a repeated field in this record
+  const statement_params& params_;
+  detail::input_channel& input_;
+  std::string_view record_;
 };
 
-namespace detail {
+// A write statement as it runs: its bytes gathered in the unit's buffer.
+class record_output {
+ public:
+  record_output(unit_table& units, const statement_params& params)
+      : units_(units), params_(params), output_(units.output(params)) {}
+
+  char* reserve(std::size_t count) {
+    char* const bytes = output_.reserve(count);
+    if (bytes == nullptr) [[unlikely]] {
+      raise_refused_write(units_, params_, output_);
+    }
+    return bytes;
+  }
+
+  // Literal bytes and record ends, in pieces the buffer holds.
+  void text(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const std::size_t piece = std::min(bytes.size(), detail::output_capacity);
+      std::memcpy(reserve(piece), bytes.data(), piece);
+      bytes.remove_prefix(piece);
+    }
+  }
+  void blanks(std::size_t count) {
+    while (count != 0) {
+      const std::size_t piece = std::min(count, detail::output_capacity);
+      std::memset(reserve(piece), ' ', piece);
+      count -= piece;
+    }
+  }
+  template <auto& Plan>
+  void between(const between_fields& part) {
+    text(Plan.text_of(part));
+  }
+
+  template <format_item Field, typename Value>
+  [[gnu::always_inline]] void edit(Value value, char* columns) {
+    constexpr auto width = static_cast<std::size_t>(Field.width);
+    if constexpr (Field.kind == item_kind::integer) {
+      detail::write_integer_field<width>(value, columns);
+    } else {
+      detail::write_real_field<width, static_cast<std::size_t>(Field.decimals)>(value, columns);
+    }
+  }
+
+  template <auto& Plan, std::size_t Index, typename Value>
+  void put_value(Value value) {
+    using place = before_value<Plan, Index>;
+    if constexpr (place::reverts) {
+      between<Plan>(Plan.between[place::fields]);
+      text("\n");
+    }
+    constexpr const between_fields& part = Plan.between[place::field];
+    between<Plan>(part);
+    if constexpr (part.blanks != 0) blanks(static_cast<std::size_t>(part.blanks));
+    constexpr format_item field = Plan.fields[place::field];
+    edit<field>(value, reserve(static_cast<std::size_t>(field.width)));
+  }
+
+  template <auto& Plan, std::size_t First, typename Item>
+  void put(const Item& item) {
+    if constexpr (!item_shape_of<Item>::spans) {
+      put_value<Plan, First>(item);
+    } else {
+      [&]<std::size_t... J>(std::index_sequence<J...>) {
+        (put_value<Plan, First + J>(item[J]), ...);
+      }
+      (std::make_index_sequence<item_shape_of<Item>::count>{});
+    }
+  }
+
+  // A list whose length is known only while running, through a format whose
+  // fields all take its kind.
+  template <auto& Plan, typename Value>
+  [[gnu::flatten]] void put_list(std::span<const Value> values) {
+    using plan_type = std::remove_cvref_t<decltype(Plan)>;
+    constexpr std::size_t fields = plan_type::field_count;
+    if constexpr (is_one_field_repeated<Plan>()) {
+      // Such as "(12F10.5)": each record's columns are taken at once.
+      constexpr format_item field = Plan.fields[0];
+      constexpr auto width = static_cast<std::size_t>(field.width);
+      for (std::size_t k = 0; k < values.size();) {
+        if (k != 0) *reserve(1) = '\n';
+        const std::size_t on_record = std::min(values.size() - k, fields);
+        char* columns = reserve(on_record * width);
+        for (const std::size_t end = k + on_record; k != end; ++k, columns += width)
+          edit<field>(values[k], columns);
+      }
+    } else {
+      for (std::size_t k = 0; k < values.size(); ++k) {
+        const std::size_t field = k % fields;
+        if (k != 0 && field == 0) {
+          between<Plan>(Plan.between[fields]);
+          text("\n");
+        }
+        between<Plan>(Plan.between[field]);
+        blanks(static_cast<std::size_t>(Plan.between[field].blanks));
+        put_field<Plan>(field, values[k]);
+      }
+    }
+    between<Plan>(after_values<Plan>(values.size()));
+  }
+
+  // The statement's last record ends, and its bytes go to the file.
+  void end() {
+    *reserve(1) = '\n';
+    if (!output_.end_statement()) [[unlikely]] {
+      raise_refused_write(units_, params_, output_);
+    }
+  }
+
+ private:
+  template <auto& Plan>
+  static constexpr bool is_one_field_repeated() {
+    for (std::size_t k = 0; k < Plan.fields.size(); ++k) {
+      if (Plan.fields[k] != Plan.fields[0] || Plan.between[k].text_size != 0 ||
+          Plan.between[k].blanks != 0) {
+        return false;
+      }
+    }
+    return Plan.between[Plan.fields.size()].text_size == 0;
+  }
+
+  // A field chosen while running, among the plan's fields.
+  template <auto& Plan, typename Value, std::size_t... K>
+  void put_field_of(std::size_t field, Value value, std::index_sequence<K...>) {
+    ((field == K
+          ? edit<Plan.fields[K]>(value, reserve(static_cast<std::size_t>(Plan.fields[K].width)))
+          : void()),
+     ...);
+  }
+  template <auto& Plan, typename Value>
+  void put_field(std::size_t field, Value value) {
+    put_field_of<Plan>(field, value, std::make_index_sequence<Plan.fields.size()>{});
+  }
+
+  unit_table& units_;
+  const statement_params& params_;
+  detail::output_channel& output_;
+};
+
+}  // namespace engine
+
+// One whole read statement: the unit's next record becomes current, each item
+// takes its field in list order (a span one field per value), and the statement
+// carries the format on through skips and slashes to its next field or its end,
+// dropping what is left of the record. Items are char arrays, 32-bit integers,
+// 32-bit reals, or fixed-extent spans of them. The format, the items' kinds and
+// every field's place are worked out while compiling; a format or an item list
+// with a fault in it does not compile. A failure raises fatal_error, every unit
+// closed by then.
+template <format_text Text, typename... Items>
+[[gnu::flatten]] void read(unit_table& units, const statement_params& params, Items&&... items) {
+  constexpr item_problem problem = compile_time::problem_of<Text, false, Items...>();
+  compile_time::name_the_item_fault<problem.fault, problem.position>();
+  if constexpr (format<Text>.ok() && problem.fault == item_fault::none) {
+    constexpr auto firsts = compile_time::first_values<Items...>();
+    constexpr std::size_t values = (item_shape_of<Items>::count + ... + 0);
+    engine::record_input input(units, params);
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      (input.template take<plan<Text>, firsts[I]>(items), ...);
+    }
+    (std::index_sequence_for<Items...>{});
+    constexpr std::int32_t records_after = engine::after_values<plan<Text>>(values).records;
+    for (std::int32_t i = 0; i < records_after; ++i)
+      input.next_record();
+  }
+}
+
+// One whole write statement: a new record begins, each item is edited into its
+// field in list order, the format is carried on through literals, skips and
+// slashes to its next field or its end, and the last record ends; the
+// statement's records then reach the file. Items are 32-bit integers and reals,
+// fixed-extent spans of them, or one span of reals of any length as the only
+// item. Checked while compiling like `read`; a fixed list must also give every
+// field of one pass over the format an item. A failure raises fatal_error, the
+// file cut back to the records of the statements before.
+template <format_text Text, typename... Items>
+void write(unit_table& units, const statement_params& params, const Items&... items) {
+  constexpr item_problem problem = compile_time::problem_of<Text, true, Items...>();
+  compile_time::name_the_item_fault<problem.fault, problem.position>();
+  if constexpr (format<Text>.ok() && problem.fault == item_fault::none) {
+    engine::record_output output(units, params);
+    if constexpr (sizeof...(Items) == 1 && (item_shape_of<Items>::any_length && ...)) {
+      (output.template put_list<plan<Text>>(std::span<const float>(items)), ...);
+    } else {
+      constexpr auto firsts = compile_time::first_values<Items...>();
+      constexpr std::size_t values = (item_shape_of<Items>::count + ... + 0);
+      [&]<std::size_t... I>(std::index_sequence<I...>) {
+        (output.template put<plan<Text>, firsts[I]>(items), ...);
+      }
+      (std::index_sequence_for<Items...>{});
+      output.template between<plan<Text>>(engine::after_values<plan<Text>>(values));
+    }
+    output.end();
+  }
+}
+
+namespace engine {
 // compare_string for texts of different lengths.
 int compare_padded(std::string_view first, std::string_view second);
-}  // namespace detail
+}  // namespace engine
 
 // Negative, zero or positive as `first` sorts before, equal to or after `second`,
 // bytes compared unsigned, the shorter text taken as padded with blanks.
@@ -161,116 +457,7 @@ inline int compare_string(std::string_view first, std::string_view second) {
     }
     return 0;
   }
-  return detail::compare_padded(first, second);
-}
-
-namespace detail {
-
-inline void transfer(write_statement& statement, std::int32_t item) {
-  statement.transfer_integer_write(item);
-}
-inline void transfer(write_statement& statement, float item) {
-  statement.transfer_real_write(item);
-}
-template <typename T, std::size_t N>
-void transfer(write_statement& statement, std::span<T, N> items) {
-  for (const T item : items)
-    transfer(statement, item);
-}
-
-}  // namespace detail
-
-// One whole read statement on a fixed list of items: st_read, a transfer per
-// item, st_read_done. Items are arrays of characters, 32-bit integers, 32-bit
-// reals, or fixed-extent spans of them. The format is parsed, the items' kinds are
-// checked against its fields and every field's place is worked out while
-// compiling, so the statement only finds its records and converts its fields.
-template <format_text Text, typename... Items>
-[[gnu::flatten]] void read(unit_table& units, const statement_params& params, Items&&... items) {
-  static constexpr auto plan =
-      detail::plan_read(format<Text>.view(), detail::flat_kinds<Items...>());
-  static_assert(plan.items_match, "the items do not match the fields of the format");
-  detail::input_record statement(units, params);
-  statement.read_planned<plan>(std::forward<Items>(items)...);
-}
-
-// One whole write statement on a fixed list of items (32-bit integers, 32-bit
-// reals, fixed-extent spans of them), checked against the format while compiling
-// like `read`.
-template <format_text Text, typename... Items>
-void write(unit_table& units, const statement_params& params, const Items&... items) {
-  static constexpr auto plan =
-      detail::plan_read(format<Text>.view(), detail::flat_kinds<Items...>());
-  static_assert(plan.items_match, "the items do not match the fields of the format");
-  write_statement statement(units, params, format<Text>.view());
-  (detail::transfer(statement, items), ...);
-  statement.st_write_done();
-}
-
-// A write statement whose item list is not fixed, its format parsed while
-// compiling: each transfer checks, while compiling, that every field of the
-// format is of the item's kind. A format of one repeated field, such as
-// "(12F10.5)", has each item edited straight into its place.
-template <format_text Text>
-class typed_write_statement {
- public:
-  typed_write_statement(unit_table& units, const statement_params& params)
-      : statement_(units, params, format_) {}
-
-  void transfer_integer_write(std::int32_t item) {
-    static_assert(detail::every_field_is(format_, item_kind::integer),
-                  "an integer item needs a format whose every field is an I field");
-    statement_.transfer_integer_write(item);
-  }
-  void transfer_real_write(float item) {
-    static_assert(detail::every_field_is(format_, item_kind::real),
-                  "a real item needs a format whose every field is an F field");
-    if constexpr (repeated_.per_record != 0) {
-      statement_.transfer_repeated_real<static_cast<std::size_t>(repeated_.field.width),
-                                        static_cast<std::size_t>(repeated_.field.decimals),
-                                        repeated_.per_record>(item);
-    } else {
-      statement_.transfer_real_write(item);
-    }
-  }
-  // `count` reals in order, the k-th (from 0) given by item(k).
-  template <typename Item>
-  void transfer_real_write(std::size_t count, Item item) {
-    static_assert(std::is_same_v<std::invoke_result_t<const Item&, std::size_t>, float>,
-                  "item(k) gives the k-th real");
-    static_assert(detail::every_field_is(format_, item_kind::real),
-                  "real items need a format whose every field is an F field");
-    if constexpr (repeated_.per_record != 0) {
-      statement_.transfer_repeated_reals<static_cast<std::size_t>(repeated_.field.width),
-                                         static_cast<std::size_t>(repeated_.field.decimals),
-                                         repeated_.per_record>(count, item);
-    } else {
-      for (std::size_t k = 0; k < count; ++k)
-        statement_.transfer_real_write(item(k));
-    }
-  }
-  void st_write_done() { statement_.st_write_done(); }
-
- private:
-  static constexpr format_view format_ = format<Text>.view();
-  static constexpr detail::repeated_field repeated_ = detail::repetition_of(format_);
-  write_statement statement_;
-};
-
-// One whole write statement on `count` reals, the k-th (from 0) given by
-// item(k); every field of the format must be an F field, which is checked while
-// compiling.
-template <format_text Text, typename Item>
-void write_each(unit_table& units, const statement_params& params, std::size_t count, Item item) {
-  typed_write_statement<Text> statement(units, params);
-  statement.transfer_real_write(count, item);
-  statement.st_write_done();
-}
-
-// The first call of a write statement whose items are not a fixed list.
-template <format_text Text>
-typed_write_statement<Text> st_write(unit_table& units, const statement_params& params) {
-  return {units, params};
+  return engine::compare_padded(first, second);
 }
 
 }  // namespace records

@@ -1,3 +1,5 @@
+#include "records/unit_table.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,9 +9,6 @@
 #include <new>
 #include <utility>
 
-#include "records/detail/errors.hpp"
-#include "records/statement.hpp"
-
 namespace records {
 namespace {
 
@@ -17,10 +16,24 @@ constexpr int common_flags = O_CLOEXEC | O_NOCTTY;
 
 fatal_error open_error(const statement_params& params, std::string_view file_name,
                        int error_number) {
-  fatal_error error = detail::statement_error(params.source, params.statement_line, params.unit,
-                                              nullptr, condition::cannot_open);
+  fatal_error error;
+  error.what_happened = condition::cannot_open;
+  error.source = params.source;
+  error.statement_line = params.statement_line;
+  error.unit = params.unit;
   error.file_name = file_name;
-  error.detail = detail::system_reason(error_number);
+  error.detail = system_reason(error_number);
+  return error;
+}
+
+// An error of a connected unit, at the statement last begun on it.
+fatal_error unit_error(const detail::unit& unit, condition what_happened, std::int32_t line) {
+  fatal_error error;
+  error.what_happened = what_happened;
+  error.source = unit.source.view();
+  error.statement_line = line;
+  error.unit = unit.number;
+  error.file_name = unit.file_name.view();
   return error;
 }
 
@@ -69,7 +82,6 @@ int open_file_for_use(detail::unit& unit) {
   unit.regular_file = S_ISREG(unit.opened.mode);
   unit.drain_before_close =
       !unit.for_writing && (S_ISFIFO(unit.opened.mode) || S_ISSOCK(unit.opened.mode));
-  unit.reader.reset(unit.fd, unit.buffers->read_block);
   return 0;
 }
 
@@ -122,7 +134,6 @@ detail::unit& unit_table::prepare(const statement_params& params, std::string_vi
   detail::unit& unit = *new (slot(free_slot)) detail::unit;
   in_use_[free_slot] = true;
   unit.buffers = buffers;
-  unit.output = unit.buffers->output.data();
   unit.number = params.unit;
   unit.source = params.source;
   unit.statement_line = params.statement_line;
@@ -145,13 +156,16 @@ void unit_table::st_open(const statement_params& params, std::string_view file_n
     raise(open_error(params, file_name, error_number));
   }
   refuse_second_connection(params, unit);
-  if (!unit.for_writing) return;
-  take_standard_stream(unit);
-  if (unit.regular_file && !unit.inherited) {
-    if (const int error_number = lock_for_writing(unit.fd); error_number != 0) {
-      raise(open_error(params, file_name, error_number));
+  if (unit.for_writing) {
+    take_standard_stream(unit);
+    if (unit.regular_file && !unit.inherited) {
+      if (const int error_number = lock_for_writing(unit.fd); error_number != 0) {
+        raise(open_error(params, file_name, error_number));
+      }
     }
   }
+  unit.input.start(unit.fd, unit.buffers->read_block, unit.created);
+  unit.output.start(unit.fd, unit.buffers->output.data(), unit.regular_file, unit.inherited);
 }
 
 // Two units on one file would read back what the other wrote, or overwrite the
@@ -167,7 +181,7 @@ void unit_table::refuse_second_connection(const statement_params& params,
     if (!unit.opened.same_file(now)) continue;
     fatal_error error = open_error(params, unit.file_name.view(), 0);
     error.detail = "it is the same file as ";
-    detail::append_printable(error.detail, other.file_name.view());
+    append_printable(error.detail, other.file_name.view());
     char number[16];
     const auto end = std::to_chars(number, number + sizeof number, other.number).ptr;
     error.detail.append(" (unit ");
@@ -192,14 +206,40 @@ void unit_table::take_standard_stream(detail::unit& unit) {
   }
 }
 
-void unit_table::raise_not_connected(const statement_params& params) {
-  raise(detail::statement_error(params.source, params.statement_line, params.unit, nullptr,
-                                condition::unit_not_connected));
+detail::unit* unit_table::find(std::int32_t number) {
+  for (std::size_t i = 0; i < detail::max_units; ++i) {
+    if (in_use_[i] && slot(i)->number == number) return slot(i);
+  }
+  return nullptr;
+}
+
+detail::unit& unit_table::find_for(const statement_params& params) {
+  last_used_ = find(params.unit);
+  if (last_used_ == nullptr) [[unlikely]] {
+    fatal_error error;
+    error.what_happened = condition::unit_not_connected;
+    error.source = params.source;
+    error.statement_line = params.statement_line;
+    error.unit = params.unit;
+    raise(error);
+  }
+  return *last_used_;
+}
+
+void unit_table::fail(const statement_params& params, fatal_error error) {
+  error.source = params.source;
+  error.statement_line = params.statement_line;
+  error.unit = params.unit;
+  if (const detail::unit* unit = find(params.unit); unit != nullptr) {
+    error.file_name = unit->file_name.view();
+  }
+  raise(error);
 }
 
 int unit_table::release(std::size_t index) {
   detail::unit& unit = *slot(index);
   in_use_[index] = false;
+  if (last_used_ == &unit) last_used_ = nullptr;
   detail::give_back_unit_buffers(unit.buffers);
   if (unit.fd < 0 || ::close(unit.fd) == 0) return 0;
   return errno;
@@ -212,8 +252,7 @@ void unit_table::close_unit(std::size_t index) {
   } else if (!unit.for_writing && unit.regular_file) {
     detail::file_identity now;
     if (identify(unit.fd, now) && !now.same_contents(unit.opened)) {
-      raise(detail::statement_error(unit.source.view(), unit.statement_line, unit.number, &unit,
-                                    condition::changed_while_read));
+      raise(unit_error(unit, condition::changed_while_read, unit.statement_line));
     }
   }
   if (const int error_number = release(index); error_number != 0) {
@@ -224,9 +263,8 @@ void unit_table::close_unit(std::size_t index) {
 // The records may not all be in the file: that is no normal end. The freed slot
 // still holds the unit's names.
 void unit_table::raise_close_failure(const detail::unit& unit, int error_number) {
-  fatal_error error =
-      detail::statement_error(unit.source.view(), 0, unit.number, &unit, condition::cannot_close);
-  error.detail = detail::system_reason(error_number);
+  fatal_error error = unit_error(unit, condition::cannot_close, 0);
+  error.detail = system_reason(error_number);
   raise(error);
 }
 

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <utility>
 
 #include "records/detail/unit.hpp"
 #include "records/fatal_error.hpp"
@@ -21,12 +20,6 @@ struct statement_params {
 
 // The one way a unit moves records, declared when it is connected.
 enum class direction : std::uint8_t { read, write };
-
-class read_statement;
-class write_statement;
-namespace detail {
-class input_record;
-}  // namespace detail
 
 // The connected units, keyed by unit number; the run owns one table for its
 // whole life. Connecting allocates nothing. Destroying the table closes every
@@ -62,48 +55,37 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   // lost.
   void stop_string();
 
-  bool is_connected(std::int32_t unit) const { return find(unit) != nullptr; }
+  // What a statement reads or writes through: the unit named in `params`, which
+  // remembers the statement for later reports. A unit not connected is fatal.
+  detail::input_channel& input(const statement_params& params) { return unit_for(params).input; }
+  detail::output_channel& output(const statement_params& params) { return unit_for(params).output; }
+
+  // Ends the run after a statement's failure: the error is given the
+  // statement's source, line, unit and file, every unit is closed (all that was
+  // written stays in its file), and the error unwinds to the process entry.
+  [[noreturn]] void fail(const statement_params& params, fatal_error error);
 
  private:
-  friend class detail::input_record;
-  friend class write_statement;
-
   detail::unit* slot(std::size_t index) { return states_.slot(index); }
-  const detail::unit* slot(std::size_t index) const {
-    return const_cast<detail::state_storage&>(states_).slot(index);
-  }
-  const detail::unit* find(std::int32_t number) const {
-    for (std::size_t i = 0; i < detail::max_units; ++i) {
-      if (in_use_[i] && slot(i)->number == number) return slot(i);
-    }
-    return nullptr;
-  }
-  detail::unit* find(std::int32_t number) {
-    return const_cast<detail::unit*>(std::as_const(*this).find(number));
-  }
-  // The statement's unit, which remembers the statement for later reports.
   detail::unit& unit_for(const statement_params& params) {
-    detail::unit* unit = find(params.unit);
-    if (unit == nullptr) [[unlikely]] {
-      raise_not_connected(params);
+    detail::unit* unit = last_used_;
+    if (unit == nullptr || unit->number != params.unit) [[unlikely]] {
+      unit = &find_for(params);
     }
     unit->statement_line = params.statement_line;
     return *unit;
   }
-  [[noreturn]] void raise_not_connected(const statement_params& params);
+  detail::unit* find(std::int32_t number);
+  detail::unit& find_for(const statement_params& params);
   // A free slot for `number`, after closing any earlier connection of it.
   detail::unit& prepare(const statement_params& params, std::string_view file_name);
-  void open_file(const statement_params& params, detail::unit& unit);
   void refuse_second_connection(const statement_params& params, const detail::unit& unit);
   void take_standard_stream(detail::unit& unit);
-  // Closes one unit as st_close does.
   void close_unit(std::size_t index);
   [[noreturn]] void raise_close_failure(const detail::unit& unit, int error_number);
   // Ends a unit's connection and frees its slot; returns 0, or why the system
   // refused to close the descriptor.
   int release(std::size_t index);
-  // The one way out after a failure: every unit is closed (all that was written
-  // stays in its file), then the error unwinds to the process entry.
   [[noreturn]] void raise(const fatal_error& error);
   // Closes every unit after a failure; returns 0 or the first reason a close was
   // refused, which adds nothing a user could act on after a fatal error: every
@@ -113,6 +95,7 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   // Never initialised as a whole: a unit's state is touched only once it is
   // connected there.
   std::array<bool, detail::max_units> in_use_{};
+  detail::unit* last_used_ = nullptr;  // the unit of the last statement
   detail::state_storage states_;
 };
 

@@ -68,7 +68,7 @@ check "no eigpick_run_example unless asked for" no \
 
 check "the parent's target links the library" 0 "$(build parent_tool)"
 check "eigpick's sources compile with its warnings" yes \
-  "$(compile_command src/records/format.cpp | grep -q -- -Wconversion && echo yes)"
+  "$(compile_command src/records/statement.cpp | grep -q -- -Wconversion && echo yes)"
 check "the parent's sources compile without them" no \
   "$(compile_command parent_tool.cpp | grep -q -- '-Wconversion\|-Wshadow\|-Wpedantic' && echo yes || echo no)"
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Formats and item lists are checked while compiling: each file here compiles
-# with EIGPICK_WELL_FORMED and fails to compile without it, saying why.
+# with EIGPICK_WELL_FORMED and fails to compile without it, with one error
+# that names the fault.
 #   compile_test.sh CXX SOURCE_DIR
 set -u
 export LC_ALL=C
@@ -22,10 +23,12 @@ compile_case() {
   local status=$?
   check "$1 does not compile" "failed" "$([[ $status -ne 0 ]] && echo failed || echo compiled)"
   check "$1 names the fault" "yes" "$(grep -q -- "$expected" "$scratch/bad.log" && echo yes || echo no)"
+  check "$1 gives one error" 1 "$(grep -c 'error:' "$scratch/bad.log")"
 }
 
-compile_case malformed_format.cpp "this text is no format"
-compile_case mismatched_items.cpp "the items do not match the fields of the format"
-compile_case mismatched_repeated_items.cpp "an integer item needs a format whose every field is an I field"
+compile_case malformed_format.cpp "this text is no format: items need a comma between them"
+compile_case mismatched_items.cpp "item 2 does not match the kind of its field"
+compile_case missing_item.cpp "item 2 is missing: the format has a field for it"
+compile_case wrong_type.cpp "item 2 is of a type no field takes"
 
 finish_checks

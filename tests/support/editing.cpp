@@ -39,7 +39,7 @@ records::detail::field_result<float> read_real_field_by_text(std::string_view fi
 
 std::string printable(std::string_view bytes) {
   records::report_line line;
-  records::detail::append_printable(line, bytes);
+  records::append_printable(line, bytes);
   return std::string(line.view());
 }
 

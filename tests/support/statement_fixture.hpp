@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "records/fatal_error.hpp"
-#include "records/format.hpp"
 #include "records/statement.hpp"
 #include "support/scratch_directory.hpp"
 
@@ -24,21 +21,9 @@ class statement_test : public testing::Test {
   void open_unit(std::int32_t unit, std::string_view file_name, records::direction use) {
     units_.st_open(statement(unit, 1), file_name, use);
   }
-  // A format parsed at run time, kept for as long as the test runs.
-  records::format_view format(std::string_view text) {
-    texts_.emplace_back(text);
-    formats_.push_back(
-        std::make_unique<records::runtime_format>(records::parse_format(texts_.back())));
-    EXPECT_TRUE(formats_.back()->ok()) << text;
-    return formats_.back()->view();
-  }
 
   scratch_directory directory_;
   records::unit_table units_;
-
- private:
-  std::deque<std::string> texts_;
-  std::deque<std::unique_ptr<records::runtime_format>> formats_;
 };
 
 // Runs `action`, which must end in a fatal error, and hands the error back.

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <limits>
 
-#include "records/detail/format_parser.hpp"
+#include "records/detail/field_limits.hpp"
 
 namespace records::detail {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "records/detail/format_parser.hpp"
+#include "records/detail/field_limits.hpp"
 
 namespace records::detail {
 namespace {

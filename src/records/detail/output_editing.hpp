@@ -15,6 +15,11 @@ namespace records::detail {
 // Iw: the value right-justified, w asterisks when it needs more columns.
 void write_integer_field(std::int32_t value, std::span<char> field);
 
+template <std::size_t Width>
+void write_integer_field(std::int32_t value, char* field) {
+  write_integer_field(value, std::span<char>(field, Width));
+}
+
 // Fw.d: the binary32 value, widened exactly, rounded to d decimals (ties to even),
 // right-justified. The "0" before the point is dropped when only that makes the
 // text fit; a negative value keeps its "-" even when every digit rounds to zero.

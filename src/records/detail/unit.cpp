@@ -1,6 +1,10 @@
 #include "records/detail/unit.hpp"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <bitset>
+#include <cerrno>
 
 namespace records::detail {
 namespace {
@@ -49,6 +53,58 @@ bool file_identity::same_file(const file_identity& other) const {
   // Two different files on two devices may share an inode number, but hardly
   // also their type, link count, size and both times to the nanosecond.
   return mode == other.mode && links == other.links && same_contents(other);
+}
+
+std::string_view input_channel::padded_field(std::string_view record, std::uint64_t start,
+                                             std::size_t width) {
+  // Records read as if padded with blanks to any length.
+  const std::size_t from = static_cast<std::size_t>(std::min<std::uint64_t>(start, record.size()));
+  const std::size_t present = std::min(width, record.size() - from);
+  std::copy_n(record.data() + from, present, padded_.data());
+  std::fill(padded_.data() + present, padded_.data() + width, ' ');
+  return {padded_.data(), width};
+}
+
+// A size limit or a reader that went away makes write(2) fail like a full disk
+// (the process ignores SIGXFSZ and SIGPIPE).
+bool output_channel::hand_to_file() {
+  if (!replaced_) [[unlikely]] {
+    // Cut before the first byte goes out: a file that cannot be cut keeps its
+    // old bytes whole, never followed by new ones.
+    replaced_ = true;
+    if (regular_file_ && !inherited_ && ::ftruncate(fd_, 0) != 0) {
+      refusal_ = {errno, 0, false};
+      return false;
+    }
+  }
+  const char* pending = buffer_;
+  std::size_t left = size_;
+  while (left != 0) {
+    const ssize_t count = ::write(fd_, pending, left);
+    if (count <= 0) [[unlikely]] {
+      if (count < 0 && errno == EINTR) continue;
+      // A write that takes nothing would be tried forever.
+      take_back(count < 0 ? errno : 0, left);
+      return false;
+    }
+    pending += count;
+    left -= static_cast<std::size_t>(count);
+  }
+  statement_bytes_ += static_cast<off_t>(size_);
+  size_ = 0;
+  return true;
+}
+
+// The statement's bytes that reached the file are taken back, so that the file
+// never ends inside a record; where that cannot be done, the refusal says so.
+void output_channel::take_back(int error_number, std::size_t left) {
+  refusal_ = {error_number, 0, false};
+  const bool untouched = statement_bytes_ == 0 && left == size_;
+  if (untouched || !regular_file_) return;
+  if (inherited_ || ::ftruncate(fd_, complete_bytes_) != 0) {
+    refusal_.cut_back_error_number = inherited_ ? 0 : errno;
+    refusal_.may_end_inside_record = true;
+  }
 }
 
 }  // namespace records::detail

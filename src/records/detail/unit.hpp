@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "records/detail/bounded_text.hpp"
-#include "records/detail/format_parser.hpp"
+#include "records/detail/field_limits.hpp"
 #include "records/detail/record_reader.hpp"
 
 namespace records::detail {
@@ -85,10 +85,106 @@ struct file_identity {
   bool same_contents(const file_identity& other) const;
 };
 
-// One connected unit: the file and what is being read from it or written to it.
-// Its small state lives with the table, away from its buffers, so that the states
-// of all units share one page.
-struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded_field is filled on use
+// The records of a unit, read one after another, and the fields taken from
+// them.
+class input_channel {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded_ is filled on use
+ public:
+  void start(int fd, reader_block& block, bool created) {
+    reader_.reset(fd, block);
+    created_ = created;
+  }
+
+  // Makes the next record current; after read_error, error_number() says why.
+  record_reader::status next_record() { return reader_.next_record(); }
+  std::string_view record() const { return reader_.record(); }
+  std::int64_t record_number() const { return reader_.record_number(); }
+  int error_number() const { return reader_.error_number(); }
+  // The file did not exist: connecting created it empty.
+  bool created() const { return created_; }
+
+  // The `width` columns of `record` from `column` on: a view into the record, or
+  // a copy completed with blanks where the record ends first.
+  std::string_view field_at(std::string_view record, std::int64_t column, std::int32_t width) {
+    const auto start = static_cast<std::uint64_t>(column - 1);
+    const auto count = static_cast<std::size_t>(width);
+    if (start + count <= record.size()) [[likely]] {
+      return record.substr(static_cast<std::size_t>(start), count);
+    }
+    return padded_field(record, start, count);
+  }
+
+ private:
+  [[gnu::noinline]] std::string_view padded_field(std::string_view record, std::uint64_t start,
+                                                  std::size_t width);
+
+  record_reader reader_;
+  bool created_ = false;
+  // A field that runs past the end of its record, completed with blanks.
+  std::array<char, static_cast<std::size_t>(max_field_width)> padded_;
+};
+
+// Why a file refused the bytes of a statement.
+struct write_refusal {
+  int error_number = 0;           // 0: a write took no bytes at all
+  int cut_back_error_number = 0;  // why taking back the statement's bytes failed
+  bool may_end_inside_record = false;
+};
+
+// The records of a unit, gathered and handed to its file when a statement ends
+// or the gathered bytes fill the buffer. Before the first byte reaches a regular
+// file the file is cut to nothing; a statement whose bytes the file refuses is
+// taken back whole, cutting the file back to the end of the statement before.
+class output_channel {
+ public:
+  void start(int fd, char* buffer, bool regular_file, bool inherited) {
+    fd_ = fd;
+    buffer_ = buffer;
+    regular_file_ = regular_file;
+    inherited_ = inherited;
+  }
+
+  // The next `count` bytes of the statement, count <= output_capacity; what was
+  // gathered goes to the file first when there is no room. Null when the file
+  // refused it: refusal() says why.
+  char* reserve(std::size_t count) {
+    if (count > output_capacity - size_) [[unlikely]] {
+      if (!hand_to_file()) return nullptr;
+    }
+    char* const bytes = buffer_ + size_;
+    size_ += count;
+    return bytes;
+  }
+
+  // Ends a statement: its bytes go to the file. False when the file refused
+  // them: refusal() says why, and what reached the file was taken back.
+  bool end_statement() {
+    if (!hand_to_file()) return false;
+    complete_bytes_ += statement_bytes_;
+    statement_bytes_ = 0;
+    return true;
+  }
+
+  const write_refusal& refusal() const { return refusal_; }
+
+ private:
+  bool hand_to_file();
+  void take_back(int error_number, std::size_t left);
+
+  int fd_ = -1;
+  char* buffer_ = nullptr;
+  std::size_t size_ = 0;       // bytes of the buffer not yet handed to the file
+  off_t complete_bytes_ = 0;   // file length after the last statement that ended
+  off_t statement_bytes_ = 0;  // bytes of the current statement handed to the file
+  bool regular_file_ = true;
+  bool inherited_ = false;  // a standard stream: written where it stands, never cut
+  bool replaced_ = false;   // the file has been cut to the records written
+  write_refusal refusal_;
+};
+
+// One connected unit: the file, and the channel that reads or writes it. Its
+// state lives with the table, away from its buffers, so that the states of all
+// units share one page.
+struct unit {
   std::int32_t number = 0;
   int fd = -1;
   bool for_writing = false;  // a unit moves records one way, declared when connected
@@ -99,19 +195,14 @@ struct unit {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded_field i
   // The descriptor is standard output or error, inherited: written where it
   // stands, in its own mode, never cut.
   bool inherited = false;
-  bool replaced = false;            // a write statement has cut the file to the records written
   bool created = false;             // the file did not exist: connecting created it empty
   std::int32_t statement_line = 0;  // of the statement last begun on the unit
   file_identity opened;             // the file as it was when connected
-  std::size_t output_size = 0;      // bytes of `output` not yet handed to the file
-  off_t complete_bytes = 0;         // file length after the last statement that completed
-  char* output = nullptr;           // where a write statement's records begin
   unit_buffers* buffers = nullptr;
   bounded_text<32> source;  // of the statement that connected it, for reports
-  record_reader reader;
   path_name file_name;
-  // A field that runs past the end of its record, completed with blanks.
-  std::array<char, max_field_width> padded_field;
+  input_channel input;
+  output_channel output;
 };
 
 // The buffers of every unit of every table live here, in static storage: a run

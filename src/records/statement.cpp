@@ -1,0 +1,63 @@
+#include "records/statement.hpp"
+
+#include <algorithm>
+
+namespace records::engine {
+
+void raise_no_record(unit_table& units, const statement_params& params,
+                     const detail::input_channel& input, detail::record_reader::status status) {
+  fatal_error error;
+  if (status == detail::record_reader::status::end_of_file) {
+    error.what_happened = condition::end_of_file;
+    error.record = input.record_number();
+    if (error.record == 0 && input.created()) {
+      error.detail = "the file did not exist: opening it created it empty";
+    }
+  } else {
+    error.what_happened = condition::cannot_read;
+    error.detail = system_reason(input.error_number());
+  }
+  units.fail(params, error);
+}
+
+void raise_bad_field(unit_table& units, const statement_params& params,
+                     const detail::input_channel& input, item_kind kind, std::string_view field,
+                     std::int32_t first_column, detail::field_failure failure) {
+  fatal_error error;
+  error.what_happened = kind == item_kind::integer ? condition::bad_integer : condition::bad_real;
+  error.record = input.record_number();
+  error.first_column = first_column;
+  error.last_column = first_column + static_cast<std::int64_t>(field.size()) - 1;
+  error.field_text = field;
+  error.detail = detail::failure_detail(failure);
+  units.fail(params, error);
+}
+
+void raise_refused_write(unit_table& units, const statement_params& params,
+                         const detail::output_channel& output) {
+  const detail::write_refusal& refusal = output.refusal();
+  fatal_error error;
+  error.what_happened = condition::cannot_write;
+  error.detail = refusal.error_number != 0 ? system_reason(refusal.error_number)
+                                           : std::string_view("the system accepted no bytes");
+  if (refusal.cut_back_error_number != 0) {
+    error.detail.append(" (cutting the file back to its last whole record failed: ");
+    error.detail.append(system_reason(refusal.cut_back_error_number));
+    error.detail.append("; it may end inside a record)");
+  } else if (refusal.may_end_inside_record) {
+    error.detail.append(" (the file may end inside a record)");
+  }
+  units.fail(params, error);
+}
+
+int compare_padded(std::string_view first, std::string_view second) {
+  const std::size_t length = std::max(first.size(), second.size());
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto a = static_cast<unsigned char>(i < first.size() ? first[i] : ' ');
+    const auto b = static_cast<unsigned char>(i < second.size() ? second[i] : ' ');
+    if (a != b) return a < b ? -1 : 1;
+  }
+  return 0;
+}
+
+}  // namespace records::engine
