@@ -76,7 +76,7 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
     return *unit;
   }
   detail::unit* find(std::int32_t number);
-  detail::unit& find_for(const statement_params& params);
+  [[gnu::noinline]] detail::unit& find_for(const statement_params& params);
   // A free slot for `number`, after closing any earlier connection of it.
   detail::unit& prepare(const statement_params& params, std::string_view file_name);
   void refuse_second_connection(const statement_params& params, const detail::unit& unit);
