@@ -2,20 +2,27 @@
 # What a user gets from the packages and from a stripped install: cpack builds
 # the .deb and the tarball from the build tree; each holds a stripped program
 # that converts the example exactly, the manual page (gzipped in the .deb) and
-# the licence, and the .deb's control fields name the package properly.
+# the licence, and the .deb's control fields name the package properly. The
+# .deb's program is dynamically linked and position-independent, its copyright
+# file machine-readable, and lintian finds nothing to warn about. A second run
+# of cpack gives the same bytes, and the source package holds exactly the files
+# of the commit.
 #
 #   tests/build_system/packages.sh BUILD_DIR SOURCE_DIR VERSION
-# Exits 77 (skipped) without dpkg-deb, which reads the .deb.
+# Exits 77 (skipped) without dpkg-deb, which reads the .deb, dpkg-shlibdeps,
+# which cpack needs for it, or lintian.
 # shellcheck source-path=SCRIPTDIR source=../support/checks.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/../support/checks.sh"
 expect_arguments 3 "BUILD_DIR SOURCE_DIR VERSION" "$@"
 build_dir=$(realpath -- "$1")
 source_dir=$(realpath -- "$2")
 version=$3
-if ! command -v dpkg-deb >/dev/null 2>&1; then
-  echo "dpkg-deb is missing (apt-get install dpkg): skipped"
-  exit 77
-fi
+for tool in dpkg-deb dpkg-shlibdeps lintian; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "$tool is missing (apt-get install dpkg dpkg-dev lintian): skipped"
+    exit 77
+  fi
+done
 for tool in readelf gzip tar; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "$tool is missing (apt-get install binutils gzip tar)" >&2
@@ -44,6 +51,16 @@ symbols() {
   fi
 }
 
+# linkage PROGRAM: "static", "dynamic" or "dynamic, position-independent".
+linkage() {
+  local kind=static
+  if readelf -l -- "$1" 2>/dev/null | grep -q 'Requesting program interpreter'; then kind=dynamic; fi
+  if [[ $(readelf -h -- "$1" 2>/dev/null | awk '$1 == "Type:" { print $2 }') == DYN ]]; then
+    kind+=", position-independent"
+  fi
+  echo "$kind"
+}
+
 # converts PROGRAM: "exact" when PROGRAM, run in a fresh directory on the
 # example listing, succeeds silently and writes the expected fort.50.
 converts() {
@@ -61,17 +78,22 @@ converts() {
 # The symbol check means something only if the build's own program has symbols.
 check "the build's program is not stripped" symbols "$(symbols "$build_dir/eigpick")"
 
+# cpack_run ARGS...: cpack with nothing set by the caller, so that the
+# packages must date themselves by the commit to be reproducible.
+cpack_run() { env -u SOURCE_DATE_EPOCH cpack "$@"; }
+
 # ---- the .deb
 arch=$(dpkg --print-architecture 2>/dev/null || echo unknown)
-deb=$scratch/packages/eigpick_${version}_${arch}.deb
-cpack --config "$build_dir/CPackConfig.cmake" -G DEB -B "$scratch/packages" \
+deb=$scratch/packages/eigpick_${version}-1_${arch}.deb
+cpack_run --config "$build_dir/CPackConfig.cmake" -G DEB -B "$scratch/packages" \
   >"$scratch/cpack-deb.log" 2>&1
 check "cpack -G DEB" 0 "$?"
-check "the .deb is named eigpick_VERSION_ARCH.deb" yes "$([[ -f $deb ]] && echo yes)"
+check "the .deb is named eigpick_VERSION-1_ARCH.deb" yes "$([[ -f $deb ]] && echo yes)"
 
 field() { dpkg-deb -f "$deb" "$1" 2>/dev/null; }
 check "Package" eigpick "$(field Package)"
-check "Version is the project's" "$version" "$(field Version)"
+check "Version is the project's, package revision 1" "$version-1" "$(field Version)"
+check "Depends names the C library" yes "$([[ $(field Depends) == *libc6* ]] && echo yes)"
 check "Architecture is dpkg's" "$arch" "$(field Architecture)"
 check "Section" science "$(field Section)"
 name_and_address='^[^<]*[^ <] <[^@> ]+@[^@> ]+>$'
@@ -85,19 +107,31 @@ check "Description has a long description" yes \
 dpkg-deb -x "$deb" "$scratch/deb" 2>"$scratch/deb.log"
 check "dpkg-deb -x" 0 "$?"
 check "the .deb's program is stripped" stripped "$(symbols "$scratch/deb/usr/bin/eigpick")"
+check "the .deb's program" "dynamic, position-independent" "$(linkage "$scratch/deb/usr/bin/eigpick")"
 check "the .deb's program converts the example" exact "$(converts "$scratch/deb/usr/bin/eigpick")"
 check "the .deb's manual page is gzipped" same \
   "$(gzip -dc "$scratch/deb/usr/share/man/man1/eigpick.1.gz" 2>/dev/null >"$scratch/page" &&
     same "$scratch/page" "$page")"
 check "the .deb has no uncompressed manual page" no \
   "$([[ -e $scratch/deb/usr/share/man/man1/eigpick.1 ]] && echo yes || echo no)"
-check "the .deb's copyright file is the licence" same \
-  "$(same "$scratch/deb/usr/share/doc/eigpick/copyright" "$licence")"
+copyright=$scratch/deb/usr/share/doc/eigpick/copyright
+check "the .deb's copyright file is machine-readable" \
+  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" "$(head -n 1 "$copyright")"
+check "the .deb's copyright file has a copyright notice" yes \
+  "$(grep -Eq '^Copyright: [0-9]{4}.* [^ ]' "$copyright" && echo yes)"
+check "the .deb's copyright file points to the system's licence" yes \
+  "$(grep -q '^License: Apache-2.0$' "$copyright" &&
+    grep -qF '/usr/share/common-licenses/Apache-2.0' "$copyright" && echo yes)"
+check "the .deb's changelog names the version" "eigpick ($version-1) unstable; urgency=medium" \
+  "$(gzip -dc "$scratch/deb/usr/share/doc/eigpick/changelog.Debian.gz" 2>&1 | head -n 1)"
+# Errors and warnings only: lintian's informational tags are advice.
+lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1
+check "lintian: no error and no warning" "0:" "$?:$(grep -E '^[EW]: ' "$scratch/lintian.log")"
 check "every file in the .deb belongs to root" "" \
   "$(dpkg-deb -c "$deb" | awk '$2 != "root/root"')"
 
 # ---- the tarball
-cpack --config "$build_dir/CPackConfig.cmake" -G TGZ -B "$scratch/packages" \
+cpack_run --config "$build_dir/CPackConfig.cmake" -G TGZ -B "$scratch/packages" \
   >"$scratch/cpack-tgz.log" 2>&1
 check "cpack -G TGZ" 0 "$?"
 tarballs=("$scratch/packages/eigpick-$version-"*.tar.gz)
@@ -105,9 +139,32 @@ check "one tarball eigpick-VERSION-*.tar.gz" 1 "$(find "$scratch/packages" -maxd
 mkdir "$scratch/tgz"
 tar -xzf "${tarballs[0]}" -C "$scratch/tgz" --strip-components=1 2>/dev/null
 check "the tarball's program is stripped" stripped "$(symbols "$scratch/tgz/bin/eigpick")"
+check "the tarball's program is linked as the build's" "$(linkage "$build_dir/eigpick")" \
+  "$(linkage "$scratch/tgz/bin/eigpick")"
 check "the tarball's program converts the example" exact "$(converts "$scratch/tgz/bin/eigpick")"
 check "the tarball's manual page" same "$(same "$scratch/tgz/share/man/man1/eigpick.1" "$page")"
 check "the tarball's licence" same "$(same "$scratch/tgz/share/doc/eigpick/LICENSE" "$licence")"
+
+# ---- the source package and reproducibility
+cpack_run --config "$build_dir/CPackSourceConfig.cmake" -B "$scratch/packages" \
+  >"$scratch/cpack-source.log" 2>&1
+check "cpack, source package" 0 "$?"
+if git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$source_dir"; then
+  check "the source package holds exactly the files of the commit" "" "$(
+    tar -tzf "$scratch/packages/eigpick-$version-Source.tar.gz" | grep -v '/$' |
+      sed 's|^[^/]*/||' | sort | diff - <(git -C "$source_dir" ls-tree -r --name-only HEAD | sort)
+  )"
+fi
+for generator in DEB TGZ; do
+  cpack_run --config "$build_dir/CPackConfig.cmake" -G "$generator" \
+    -B "$scratch/again" >>"$scratch/cpack-again.log" 2>&1
+done
+cpack_run --config "$build_dir/CPackSourceConfig.cmake" -B "$scratch/again" \
+  >>"$scratch/cpack-again.log" 2>&1
+for package in "$scratch/packages"/*.deb "$scratch/packages"/*.tar.gz; do
+  check "a second cpack run gives the same $(basename -- "$package")" same \
+    "$(same "$scratch/again/$(basename -- "$package")" "$package")"
+done
 
 # ---- cmake --install --strip
 cmake --install "$build_dir" --prefix "$scratch/prefix" --strip >"$scratch/install.log" 2>&1
