@@ -154,6 +154,8 @@ if git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$sour
     tar -tzf "$scratch/packages/eigpick-$version-Source.tar.gz" | grep -v '/$' |
       sed 's|^[^/]*/||' | sort | diff - <(git -C "$source_dir" ls-tree -r --name-only HEAD | sort)
   )"
+else
+  echo "not a git checkout (or no git): the source package's files are not compared"
 fi
 for generator in DEB TGZ; do
   cpack_run --config "$build_dir/CPackConfig.cmake" -G "$generator" \
