@@ -7,7 +7,7 @@
 #
 #   bench/many_dirs.sh [PROGRAM]      PROGRAM defaults to build/eigpick
 #
-# Generates JOBS job directories (default 1000) in a temporary directory, each
+# Generates JOBS job directories (default 1000, at least 10) in a temporary directory, each
 # holding a copy of examples/hdat.out; a few are broken on purpose, one holds a
 # listing without the marker and one no listing. Runs the recipe with PROGRAM
 # as eigpick, `nproc` directories at a time. Checks that every good directory is
@@ -29,8 +29,8 @@ if [[ ! -x $program ]]; then
   echo "bench/many_dirs.sh: no program at $program; build it first: cmake --workflow --preset default" >&2
   exit 2
 fi
-if ((jobs < 1000)); then
-  echo "bench/many_dirs.sh: JOBS must be at least 1000 (the broken directories are among the first 1000)" >&2
+if ((jobs < 10)); then
+  echo "bench/many_dirs.sh: JOBS must be at least 10 (the broken directories are among the first 10)" >&2
   exit 2
 fi
 
@@ -48,9 +48,9 @@ job_dir() {
 # make_campaign: JOBS directories with the example listing, then the broken ones,
 # the one without a marker and the one without a listing. Each broken one fails
 # in a different place, so the reports differ.
-broken=(7 123 500 666 999)
-no_marker=250
-no_listing=321
+broken=(1 3 5 6 9)
+no_marker=4
+no_listing=7
 make_campaign() {
   local n
   mkdir -p "$campaign"
@@ -59,19 +59,19 @@ make_campaign() {
     cp -- "$listing" "$(job_dir "$n")/hdat.out"
   done
   # Cut inside block A's rows, and inside block B's rows.
-  head -n 50 -- "$listing" >"$(job_dir 7)/hdat.out"
-  head -n 80 -- "$listing" >"$(job_dir 123)/hdat.out"
+  head -n 50 -- "$listing" >"$(job_dir "${broken[0]}")/hdat.out"
+  head -n 80 -- "$listing" >"$(job_dir "${broken[1]}")/hdat.out"
   # 600 records without the marker.
   seq 600 >"$(job_dir "$no_marker")/hdat.out"
   # No listing at all.
   rm -- "$(job_dir "$no_listing")/hdat.out"
   # An empty listing.
-  : >"$(job_dir 500)/hdat.out"
+  : >"$(job_dir "${broken[2]}")/hdat.out"
   # A letter in a coefficient field of block A (record 57, columns 44-51).
   awk 'NR == 57 { $0 = substr($0, 1, 43) "12.3x456" substr($0, 52) } { print }' \
-    "$listing" >"$(job_dir 666)/hdat.out"
+    "$listing" >"$(job_dir "${broken[3]}")/hdat.out"
   # A vector file that cannot be created.
-  mkdir "$(job_dir 999)/fort.50"
+  mkdir "$(job_dir "${broken[4]}")/fort.50"
 }
 
 # readme_block FIRST_LINE [TEXT]: the first indented code block of the README
@@ -166,6 +166,10 @@ expect "the directory without a marker is not-found" "$(job_dir "$no_marker")" "
 expect "the directory without a listing is no-listing" "$(job_dir "$no_listing")" "$(with_outcome no-listing)"
 expect "no listing is created where there was none" no \
   "$([[ -e $(job_dir "$no_listing")/hdat.out ]] && echo yes || echo no)"
+expect "the README's summary of the outcomes" \
+  "$((jobs - ${#broken[@]} - 2)) converted|${#broken[@]} failed|1 no-listing|1 not-found" \
+  "$(cp -- "$outcomes" "$work/outcomes.tsv" && cd "$work" && readme_block 'cut -f 2 outcomes.tsv' |
+    head -n 1 | sh | awk '{ print $1, $2 }' | paste -sd '|')"
 echo "Directories not converted (directory, outcome, report):"
 awk -F '\t' '$2 != "converted"' "$outcomes" | sort | sed "s|^campaign/||; s/^/  /"
 
