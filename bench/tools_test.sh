@@ -2,7 +2,9 @@
 # Checks that the whole-process comparison is fair: the baseline counts records
 # as eigpick does, the generated listings make eigpick read exactly the records
 # that bench/run.sh hands to the baseline, and the wall-time runner takes the
-# programs in turns and reports each one's time on its own line.
+# programs in turns and reports each one's time on its own line; and that the
+# many-directories run, which is the README's campaign recipe, sorts the
+# directories by outcome.
 #
 #   bench/tools_test.sh EIGPICK SOURCE_DIR
 # shellcheck source-path=SCRIPTDIR source=../tests/support/checks.sh
@@ -96,5 +98,14 @@ done <<'EOF'
 2 0 0 true
 2 2 x true
 EOF
+
+# The many-directories run on ten directories, without timing: the README's
+# xargs recipe must report each one converted, not-found, failed or no-listing,
+# and its summary must count them so.
+JOBS=10 ROUNDS=0 bash "$source_dir/bench/many_dirs.sh" "$eigpick" >"$scratch/many_dirs.log" 2>&1
+status=$?
+check "the README's campaign recipe (bench/many_dirs.sh)" "0:all checks passed" \
+  "$status:$(tail -n 1 "$scratch/many_dirs.log")"
+((status == 0)) || cat "$scratch/many_dirs.log"
 
 finish_checks

@@ -1,25 +1,42 @@
 # Run by cpack between installing into its staging directory and building the
-# package: gives the .deb Debian's layout, a manual page compressed with
-# gzip -9n (no name or time stamp, so the package is reproducible) and the
-# licence as the package's copyright file. Other packages keep the plain
-# install layout.
+# package: gives the .deb Debian's layout. The manual page and the changelog
+# are compressed with gzip -9n (no name or time stamp, so the package is
+# reproducible); the licence gives way to a machine-readable copyright file
+# that points to the system's copy of the Apache License; the changelog is
+# dated by SOURCE_DATE_EPOCH (cmake/package_config.cmake); lintian's overrides
+# come from cmake/debian/. Other packages keep the plain install layout.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
 
-set(root "${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}")
+# The .deb is made of chosen components, staged in one directory of their own.
+set(root "${CPACK_TEMPORARY_DIRECTORY}/ALL_COMPONENTS_IN_ONE${CPACK_PACKAGING_INSTALL_PREFIX}")
 set(page "${root}/share/man/man1/eigpick.1")
 set(doc_dir "${root}/share/doc/eigpick")
+set(debian "${CPACK_EIGPICK_SOURCE_DIR}/cmake/debian")
 foreach(path IN ITEMS "${page}" "${doc_dir}/LICENSE")
   if(NOT EXISTS "${path}")
     message(FATAL_ERROR "deb_layout.cmake: the install put no ${path}")
   endif()
 endforeach()
 
-find_program(eigpick_gzip gzip REQUIRED)
-execute_process(COMMAND "${eigpick_gzip}" -9nf "${page}" RESULT_VARIABLE status)
-if(NOT status STREQUAL "0")
-  message(FATAL_ERROR "deb_layout.cmake: gzip ${page} failed")
-endif()
+file(REMOVE "${doc_dir}/LICENSE")
+file(COPY_FILE "${debian}/copyright" "${doc_dir}/copyright")
+# Each override says why it is there.
+file(MAKE_DIRECTORY "${root}/share/lintian/overrides")
+file(COPY_FILE "${debian}/lintian-overrides" "${root}/share/lintian/overrides/eigpick")
 
-file(RENAME "${doc_dir}/LICENSE" "${doc_dir}/copyright")
+set(version "${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
+set(upstream_version "${CPACK_PACKAGE_VERSION}")
+set(maintainer "${CPACK_DEBIAN_PACKAGE_MAINTAINER}")
+# string(TIMESTAMP) takes the time from SOURCE_DATE_EPOCH.
+string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+configure_file("${debian}/changelog.in" "${doc_dir}/changelog.Debian" @ONLY)
+
+find_program(eigpick_gzip gzip REQUIRED)
+foreach(path IN ITEMS "${page}" "${doc_dir}/changelog.Debian")
+  execute_process(COMMAND "${eigpick_gzip}" -9nf "${path}" RESULT_VARIABLE status)
+  if(NOT status STREQUAL "0")
+    message(FATAL_ERROR "deb_layout.cmake: gzip ${path} failed")
+  endif()
+endforeach()

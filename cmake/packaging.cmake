@@ -1,7 +1,9 @@
 # Binary packages of the program from the install rules: `cpack -G DEB` and
 # `cpack -G TGZ` in the build directory. Both hold the stripped program, its
-# manual page and the licence; cmake/deb_layout.cmake gives the .deb Debian's
-# layout of the last two.
+# manual page, the licence and the CMake package files. The tarball holds the
+# program as built; the .deb a dynamically linked one (see CMakeLists.txt),
+# with Debian's layout of the rest (cmake/deb_layout.cmake). Every package is
+# reproducible: cmake/package_config.cmake dates its files by the commit.
 
 set(EIGPICK_PACKAGE_MAINTAINER
     "eigpick maintainers <maintainers@users.noreply.c-seed-2ebed51a.example>"
@@ -35,20 +37,25 @@ set(CPACK_PACKAGE_FILE_NAME
 # The program is installed stripped into every package.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_layout.cmake)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_config.cmake)
+# What those two scripts need to know of this build.
+set(CPACK_EIGPICK_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_EIGPICK_DEB_COMPONENTS ${eigpick_package_components})
 
-# eigpick_VERSION_ARCH.deb, the architecture as dpkg names it.
+# eigpick_VERSION-1_ARCH.deb, the architecture as dpkg names it; the package
+# revision makes it a package of the project's release, as lintian expects of
+# a package with a Debian changelog.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${EIGPICK_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# A static executable depends on nothing; a dynamic one gets its Depends from
-# dpkg-shlibdeps (package dpkg-dev).
-if(NOT eigpick_static_link)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-endif()
+# The dynamic program's Depends come from dpkg-shlibdeps (package dpkg-dev).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
-# Source archives: the tracked tree, without builds and version control.
+# Source archives: the tracked files of the commit (cmake/package_config.cmake);
+# outside a git checkout, the tree without builds and version control.
 set(CPACK_SOURCE_GENERATOR TGZ)
-set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git" "/build[^/]*/" "/out/")
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/" "/out/")
 
 include(CPack)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks what a user gets from an install: the program and its manual page in
-# their places, a page that renders without warnings, and examples in it that
-# the installed program really prints.
+# their places, a page that renders without warnings, examples in it that the
+# installed program really prints, and a usage that names both outcomes of
+# status 0.
 #
 #   docs/install_test.sh BUILD_DIR SOURCE_DIR
 # Exits 77 (skipped) without groff, which renders the page.
@@ -51,5 +52,21 @@ check "the bad real field example" "$(example_line 'statement line 25,')" "$actu
 
 actual=$(seq 312 | run_on)
 check "the end-of-file example" "$(example_line 'statement line 12:')" "$actual"
+
+# Block A of the bundled listing (rows from record 47) with 210 rows, its first
+# row repeated: block B's first statement reads row 202.
+actual=$(awk 'NR == 47 { for (k = 1; k <= 210; ++k) printf "%s%3d%s\n", substr($0, 1, 8), k, substr($0, 12) }
+  NR < 47' "$listing" | run_on)
+check "the example of more rows than block A takes" "$(example_line 'statement line 58,')" "$actual"
+
+actual=$(
+  seq 600 | run_on
+  echo "status $?"
+  cat "$scratch/run/fort.50"
+)
+check "the not-found example" "$(sed -n '/cat fort.50$/,/^$/{/cat fort.50$/d;/^$/d;p}' "$scratch/examples.txt")" \
+  "$actual"
+check "--help names the not-found outcome of status 0" yes \
+  "$("$prefix/bin/eigpick" --help | grep -q 'Eigenvectors are not found' && echo yes)"
 
 finish_checks

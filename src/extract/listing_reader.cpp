@@ -95,6 +95,22 @@ bool needs_cause(const records::fatal_error& error) {
   return error.what_happened == records::condition::end_of_file && error.detail.empty();
 }
 
+// Block A takes at most 200 rows. A listing with more goes on with rows where
+// block B's header should be, and fails there: an end of file or a field that
+// holds no number. The report says so, after any cause it already gives.
+void explain_row_limit(records::fatal_error& error) {
+  const records::condition what = error.what_happened;
+  if (what != records::condition::end_of_file && what != records::condition::bad_integer &&
+      what != records::condition::bad_real) {
+    return;
+  }
+  records::reason_text& cause = error.detail;
+  if (!cause.empty()) cause.append("; ");
+  cause.append("block A stopped at its limit of ");
+  append_count(cause, block_a_row_limit);
+  cause.append(" rows, so the listing may hold more rows than the run takes");
+}
+
 void explain_search_end(records::fatal_error& error) {
   if (needs_cause(error)) error.detail = "no record holds \"EIGE\" in columns 17-20";
 }
@@ -175,6 +191,7 @@ void read_block_b(records::unit_table& units, coefficient_table& table) {
     }
   } catch (records::fatal_error& error) {
     explain_block_end(error, progress);
+    if (!progress.header_read && table.row_count == block_a_row_limit) explain_row_limit(error);
     throw;
   }
 }

@@ -2,20 +2,27 @@
 # What a user gets from the packages and from a stripped install: cpack builds
 # the .deb and the tarball from the build tree; each holds a stripped program
 # that converts the example exactly, the manual page (gzipped in the .deb) and
-# the licence, and the .deb's control fields name the package properly.
+# the licence (the .deb a copyright file), the .deb's control fields name the
+# package properly, and lintian finds nothing to warn about in the .deb. A
+# second run of cpack gives the same bytes, and the source package holds exactly
+# the files of the commit. A project that finds the installed CMake package
+# converts the example with eigpick::eigpick.
 #
 #   tests/build_system/packages.sh BUILD_DIR SOURCE_DIR VERSION
-# Exits 77 (skipped) without dpkg-deb, which reads the .deb.
+# Exits 77 (skipped) without dpkg-deb, which reads the .deb, dpkg-shlibdeps,
+# which cpack needs for it, or lintian.
 # shellcheck source-path=SCRIPTDIR source=../support/checks.sh
 source "$(dirname -- "${BASH_SOURCE[0]}")/../support/checks.sh"
 expect_arguments 3 "BUILD_DIR SOURCE_DIR VERSION" "$@"
 build_dir=$(realpath -- "$1")
 source_dir=$(realpath -- "$2")
 version=$3
-if ! command -v dpkg-deb >/dev/null 2>&1; then
-  echo "dpkg-deb is missing (apt-get install dpkg): skipped"
-  exit 77
-fi
+for tool in dpkg-deb dpkg-shlibdeps lintian; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "$tool is missing (apt-get install dpkg dpkg-dev lintian): skipped"
+    exit 77
+  fi
+done
 for tool in readelf gzip tar; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "$tool is missing (apt-get install binutils gzip tar)" >&2
@@ -61,17 +68,21 @@ converts() {
 # The symbol check means something only if the build's own program has symbols.
 check "the build's program is not stripped" symbols "$(symbols "$build_dir/eigpick")"
 
+# cpack_run ARGS...: cpack with nothing set by the caller, so that the
+# packages must date themselves by the commit to be reproducible.
+cpack_run() { env -u SOURCE_DATE_EPOCH cpack "$@"; }
+
 # ---- the .deb
 arch=$(dpkg --print-architecture 2>/dev/null || echo unknown)
-deb=$scratch/packages/eigpick_${version}_${arch}.deb
-cpack --config "$build_dir/CPackConfig.cmake" -G DEB -B "$scratch/packages" \
+deb=$scratch/packages/eigpick_${version}-1_${arch}.deb
+cpack_run --config "$build_dir/CPackConfig.cmake" -G DEB -B "$scratch/packages" \
   >"$scratch/cpack-deb.log" 2>&1
 check "cpack -G DEB" 0 "$?"
-check "the .deb is named eigpick_VERSION_ARCH.deb" yes "$([[ -f $deb ]] && echo yes)"
+check "the .deb is named eigpick_VERSION-1_ARCH.deb" yes "$([[ -f $deb ]] && echo yes)"
 
 field() { dpkg-deb -f "$deb" "$1" 2>/dev/null; }
 check "Package" eigpick "$(field Package)"
-check "Version is the project's" "$version" "$(field Version)"
+check "Version is the project's, package revision 1" "$version-1" "$(field Version)"
 check "Architecture is dpkg's" "$arch" "$(field Architecture)"
 check "Section" science "$(field Section)"
 name_and_address='^[^<]*[^ <] <[^@> ]+@[^@> ]+>$'
@@ -91,13 +102,17 @@ check "the .deb's manual page is gzipped" same \
     same "$scratch/page" "$page")"
 check "the .deb has no uncompressed manual page" no \
   "$([[ -e $scratch/deb/usr/share/man/man1/eigpick.1 ]] && echo yes || echo no)"
-check "the .deb's copyright file is the licence" same \
-  "$(same "$scratch/deb/usr/share/doc/eigpick/copyright" "$licence")"
+# lintian knows what a distribution asks of a package: among much else a
+# dynamically linked, position-independent program, a changelog, and a
+# machine-readable copyright file that points to the system's licence. Errors
+# and warnings only: its informational tags are advice.
+lintian --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1
+check "lintian: no error and no warning" "0:" "$?:$(grep -E '^[EW]: ' "$scratch/lintian.log")"
 check "every file in the .deb belongs to root" "" \
   "$(dpkg-deb -c "$deb" | awk '$2 != "root/root"')"
 
 # ---- the tarball
-cpack --config "$build_dir/CPackConfig.cmake" -G TGZ -B "$scratch/packages" \
+cpack_run --config "$build_dir/CPackConfig.cmake" -G TGZ -B "$scratch/packages" \
   >"$scratch/cpack-tgz.log" 2>&1
 check "cpack -G TGZ" 0 "$?"
 tarballs=("$scratch/packages/eigpick-$version-"*.tar.gz)
@@ -109,11 +124,58 @@ check "the tarball's program converts the example" exact "$(converts "$scratch/t
 check "the tarball's manual page" same "$(same "$scratch/tgz/share/man/man1/eigpick.1" "$page")"
 check "the tarball's licence" same "$(same "$scratch/tgz/share/doc/eigpick/LICENSE" "$licence")"
 
+# ---- the source package and reproducibility
+cpack_run --config "$build_dir/CPackSourceConfig.cmake" -B "$scratch/packages" \
+  >"$scratch/cpack-source.log" 2>&1
+check "cpack, source package" 0 "$?"
+if git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$source_dir"; then
+  check "the source package holds exactly the files of the commit" "" "$(
+    tar -tzf "$scratch/packages/eigpick-$version-Source.tar.gz" | grep -v '/$' |
+      sed 's|^[^/]*/||' | sort | diff - <(git -C "$source_dir" ls-tree -r --name-only HEAD | sort)
+  )"
+else
+  echo "not a git checkout (or no git): the source package's files are not compared"
+fi
+for generator in DEB TGZ; do
+  cpack_run --config "$build_dir/CPackConfig.cmake" -G "$generator" \
+    -B "$scratch/again" >>"$scratch/cpack-again.log" 2>&1
+done
+cpack_run --config "$build_dir/CPackSourceConfig.cmake" -B "$scratch/again" \
+  >>"$scratch/cpack-again.log" 2>&1
+for package in "$scratch/packages"/*.deb "$scratch/packages"/*.tar.gz; do
+  check "a second cpack run gives the same $(basename -- "$package")" same \
+    "$(same "$scratch/again/$(basename -- "$package")" "$package")"
+done
+
 # ---- cmake --install --strip
 cmake --install "$build_dir" --prefix "$scratch/prefix" --strip >"$scratch/install.log" 2>&1
 check "cmake --install --strip" 0 "$?"
 check "the installed program is stripped" stripped "$(symbols "$scratch/prefix/bin/eigpick")"
 check "the installed licence" same "$(same "$scratch/prefix/share/doc/eigpick/LICENSE" "$licence")"
+
+# ---- the CMake package: a project that finds it runs eigpick::eigpick
+mkdir "$scratch/consumer"
+cat >"$scratch/consumer/CMakeLists.txt" <<CMAKE
+cmake_minimum_required(VERSION 3.25)
+project(consumer NONE)
+find_package(eigpick \${WANTED} CONFIG REQUIRED)
+add_custom_command(OUTPUT fort.50
+  COMMAND \${CMAKE_COMMAND} -E copy "$source_dir/examples/hdat.out" hdat.out
+  COMMAND \$<TARGET_FILE:eigpick::eigpick> VERBATIM)
+add_custom_target(convert_example ALL DEPENDS fort.50)
+CMAKE
+generator=$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$build_dir/CMakeCache.txt")
+# consumer VERSION: configures and builds a consumer asking for VERSION;
+# prints the exit status.
+consumer() {
+  cmake -S "$scratch/consumer" -B "$scratch/consumer-$1" -G "$generator" -DWANTED="$1" \
+    -DCMAKE_PREFIX_PATH="$scratch/prefix" >>"$scratch/consumer.log" 2>&1 &&
+    cmake --build "$scratch/consumer-$1" >>"$scratch/consumer.log" 2>&1
+  echo $?
+}
+check "find_package(eigpick 0.1): eigpick::eigpick converts the example" "0 same" \
+  "$(consumer 0.1) $(same "$scratch/consumer-0.1/fort.50" "$source_dir/examples/fort.50.expected")"
+check "find_package(eigpick 0.2) does not take $version" 1 "$(consumer 0.2)"
 
 if ((failed > 0)); then
   for log in "$scratch"/*.log; do
