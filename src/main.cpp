@@ -131,6 +131,18 @@ int run_and_report() {
 
 }  // namespace
 
+#ifdef EIGPICK_UNWIND_TABLES_FROM_HEADER
+// The static program's unwind tables are found through the sorted search table
+// the linker writes, so the start-up code's registration of them, which would
+// make the first exception sort every entry, is linked to these instead.
+// NOLINTBEGIN(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+extern "C" void __wrap___register_frame_info(const void* /*begin*/, void* /*object*/) {}
+extern "C" void* __wrap___deregister_frame_info(const void* /*begin*/) {
+  return nullptr;
+}
+// NOLINTEND(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
+#endif
+
 // The environment is ignored: the run's files, units and formats are fixed.
 int main(int argc, char** argv) {
   if (const std::string_view answer = answer_for(argc, argv); !answer.empty()) {
