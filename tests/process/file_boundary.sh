@@ -10,9 +10,9 @@
 source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
 require_default_signals
-# Injected faults count system calls: the program's first openat is hdat.out,
-# its second fort.50, its first read hdat.out's and its first write fort.50's.
-TRACE=(strace -f -qq -o trace)
+# TRACE NAME OPTIONS... EIGPICK: strace with OPTIONS, counting and injecting
+# only the system calls on the file NAME, and saying nothing of its own.
+TRACE=(strace -f --quiet=all -o trace -P)
 BLOCK_A=$SCRATCH/block-a
 first_records "$EXAMPLE_VECTORS" "$BLOCK_A_RECORDS" >"$BLOCK_A"
 NOT_FOUND=$SCRATCH/not-found
@@ -47,21 +47,23 @@ expect_peer() {
     [[ $(cat -- "$CASE_DIR/$1" 2>/dev/null) == 0 ]] || fail "the FIFO's peer ended with status $(cat -- "$CASE_DIR/$1" 2>/dev/null)"
 }
 
-row "the listing is opened for reading only" 0 "" "fort.50=$EXAMPLE_VECTORS" "" "${TRACE[@]}" -e trace=openat EIGPICK
-if grep -E '"hdat.out", O_(WRONLY|RDWR)' "$CASE_DIR/trace"; then fail "hdat.out opened for writing"; fi
-row "an interrupted open is tried again" 0 "" "fort.50=$EXAMPLE_VECTORS" "" "${TRACE[@]}" -e inject=openat:error=EINTR:when=1 EIGPICK
+row "the listing is opened for reading only" 0 "" "fort.50=$EXAMPLE_VECTORS" "" "${TRACE[@]}" hdat.out -e trace=openat EIGPICK
+if ! grep -q '"hdat.out", O_RDONLY' "$CASE_DIR/trace" || grep -E '"hdat.out", O_(WRONLY|RDWR)' "$CASE_DIR/trace"; then
+    fail "hdat.out must be opened read-only, and only so"
+fi
+row "an interrupted open is tried again" 0 "" "fort.50=$EXAMPLE_VECTORS" "" "${TRACE[@]}" hdat.out -e inject=openat:error=EINTR:when=1 EIGPICK
 row "fort.50 out of descriptors at its open" 1 "$VECTORS 9: cannot open or create the file: Too many open files" \
-    "fort.50=$OLD_VECTORS" "" "${TRACE[@]}" -e inject=openat:error=EMFILE:when=2 EIGPICK
+    "fort.50=$OLD_VECTORS" "" "${TRACE[@]}" fort.50 -e inject=openat:error=EMFILE EIGPICK
 row "fort.50 cannot be cut before the first write" 1 "$VECTORS 50: cannot write the file: Input/output error" \
-    "fort.50=$OLD_VECTORS" "" "${TRACE[@]}" -e inject=ftruncate:error=EIO:when=1 EIGPICK
+    "fort.50=$OLD_VECTORS" "" "${TRACE[@]}" fort.50 -e inject=ftruncate:error=EIO:when=1 EIGPICK
 row "a write that takes no bytes" 1 "$VECTORS 50: cannot write the file: the system accepted no bytes" \
-    fort.50=/dev/null "" "${TRACE[@]}" -e inject=write:retval=0:when=1 EIGPICK
+    fort.50=/dev/null "" "${TRACE[@]}" fort.50 -e inject=write:retval=0:when=1 EIGPICK
 head -c 100 "$EXAMPLE_VECTORS" >"$SCRATCH/first-100"
 row "a size limit inside a record, and the cut back refused" 1 "$VECTORS 53: cannot write the file: File too large (cutting the file back to its last whole record failed: Input/output error; it may end inside a record)" \
-    "fort.50=$SCRATCH/first-100" "" "${TRACE[@]}" -e inject=ftruncate:error=EIO:when=2 \
+    "fort.50=$SCRATCH/first-100" "" "${TRACE[@]}" fort.50 -e inject=ftruncate:error=EIO:when=2 \
     bash -c 'set -o pipefail; prlimit --fsize=100 "$0" 2>&1 | cat >&2' EIGPICK
 row "the listing rewritten in place while it is read" 1 "$LISTING 74: the file changed while it was read" "fort.50=$BLOCK_A" \
-    "cp hdat.out copy; (sleep 0.3; cat copy >hdat.out) &" "${TRACE[@]}" -e inject=read:delay_enter=800000:when=1 EIGPICK
+    "cp hdat.out copy; (sleep 0.3; cat copy >hdat.out) &" "${TRACE[@]}" hdat.out -e inject=read:delay_enter=800000:when=1 EIGPICK
 row "a FIFO listing's writer has its whole say" 0 "" "fort.50=$EXAMPLE_VECTORS" \
     "mv hdat.out listing; mkfifo hdat.out; (${DEFAULT_SIGNALS[*]} bash -c '{ cat listing; seq 100000; } >hdat.out'; echo \$? >peer) &" EIGPICK
 expect_peer peer
@@ -81,7 +83,7 @@ row "a stack of 64 KiB" 0 "" "fort.50=$EXAMPLE_VECTORS" "" bash -c 'ulimit -s 64
 new_case "two runs on different listings leave one run's whole output"
 cp -- "$EXAMPLE_LISTING" "$CASE_DIR/hdat.out"
 seq -f 'banner %g' 600 >"$CASE_DIR/other"
-(cd -- "$CASE_DIR" && exec "${TRACE[@]}" -e inject=write:delay_enter=100000 "$EIGPICK") </dev/null >/dev/null 2>&1 &
+(cd -- "$CASE_DIR" && exec "${TRACE[@]}" fort.50 -e inject=write:delay_enter=100000 "$EIGPICK") </dev/null >/dev/null 2>&1 &
 first=$!
 sleep 0.4
 mv -- "$CASE_DIR/other" "$CASE_DIR/hdat.out"
