@@ -201,122 +201,137 @@ template <std::size_t Width, std::int32_t Decimals>
   }
 }
 
-// Blanks after the first column that is not blank (`inner`) taken out, the
-// highest first: the columns before each move up one, a blank coming in first.
-inline std::uint64_t without_inner_blanks(std::uint64_t word, std::uint64_t inner) {
+// One bit a column, the first column in the lowest bit, from marks (high bits
+// of bytes): each mark is multiplied to its own bit of the top byte.
+constexpr unsigned column_bits(std::uint64_t marks) {
+  return static_cast<unsigned>(((marks >> 7) * 0x0102040810204080) >> 56);
+}
+
+// The lowest set bit of a mask that has one.
+inline int lowest(unsigned mask) {
+  return __builtin_ctz(mask);
+}
+
+inline char column(std::uint64_t word, int at) {
+  return static_cast<char>(word >> (8 * at));
+}
+
+// The blank columns `inner` taken out, the last first: the columns before each
+// move up one, a blank coming in first.
+inline std::uint64_t without_inner_blanks(std::uint64_t word, unsigned inner) {
   do {
-    const int at = std::countr_zero(std::bit_floor(inner)) / 8;
+    const int at = static_cast<int>(std::bit_width(inner)) - 1;
     const std::uint64_t before = low_bytes(at);
     word = (word & ~(before | (std::uint64_t{0xFF} << (8 * at)))) | ((word & before) << 8) | ' ';
-    inner = (inner & before) << 8;
+    inner = (inner & ((1u << at) - 1)) << 1;
   } while (inner != 0);
   return word;
 }
 
-// The exponent of a word from `marker`, the first column after the mantissa
-// that is neither a digit nor the point: "E", "e", "D" or "d" and an optional
-// sign, or a bare sign, then only digits to the end. `others` marks every
-// column after the mantissa that is no digit. False when it is no exponent.
-inline bool scan_exponent(std::uint64_t word, std::uint64_t values, std::uint64_t digits,
-                          std::uint64_t others, std::int32_t& exponent) {
-  const std::uint64_t marker = others & (0 - others);
-  std::uint64_t last = marker;  // the marker's last column: the letter or its sign
-  char sign = byte_at(word, marker);
+inline constexpr std::uint32_t powers_of_ten[] = {1,      10,      100,      1000,     10000,
+                                                  100000, 1000000, 10000000, 100000000};
+
+// The exponent that follows the mantissa, its first column `end`: "E", "e", "D"
+// or "d" and an optional sign, or a bare sign, then only digits to the last
+// column (`others` marks the columns from `end` on that are no digits). Returns
+// how many digits it has, 0 when it is no exponent.
+inline int exponent_digits(std::uint64_t word, unsigned others, int end, bool& negative) {
+  int last = end;
+  char sign = column(word, end);
   if (const char letter = static_cast<char>(sign | 0x20); letter == 'e' || letter == 'd') {
     sign = '+';
-    if ((others & (marker << 8)) != 0) {
-      last = marker << 8;
-      sign = byte_at(word, last);
-    }
+    if ((others & (2u << end)) != 0) sign = column(word, ++last);
   }
-  const std::uint64_t exponent_digits = digits & ~((last << 1) - 1);
-  if ((sign != '+' && sign != '-') || others != (marker | last) || exponent_digits == 0) {
-    return false;
-  }
-  auto magnitude = static_cast<std::int32_t>(join_digits(values & whole_bytes(exponent_digits)));
-  magnitude = magnitude < exponent_saturation ? magnitude : exponent_saturation;
-  exponent = sign == '-' ? -magnitude : magnitude;
-  return true;
+  negative = sign == '-';
+  if ((sign != '+' && sign != '-') || (others >> last) != 1) return 0;
+  return 7 - last;
 }
 
 // Any number that the word holds: blanks anywhere, a sign, a point anywhere, an
 // exponent. False, with `number` unset, for anything else: the bytewise scan
 // then finds what is wrong.
 inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_number& number) {
-  const std::uint64_t blanks = bytes_equal(word, ' ');
-  if (blanks == high_bits) {
+  const std::uint64_t blank_marks = bytes_equal(word, ' ');
+  if (blank_marks == high_bits) {
     number = {};
     return true;
   }
-  std::uint64_t first = ~blanks & high_bits;
-  first &= 0 - first;
-  if (const std::uint64_t inner = blanks & ~(first - 1); inner != 0) [[unlikely]] {
-    word = without_inner_blanks(word, inner);
-    first <<= 8 * count(inner);
+  const unsigned blanks = column_bits(blank_marks);
+  int first = std::countr_one(blanks);  // the first column that is not blank
+  if ((blanks >> first) != 0) [[unlikely]] {
+    word = without_inner_blanks(word, blanks & (0xFFu << first));
+    first += std::popcount(blanks >> first);
   }
   const std::uint64_t values = word ^ (ones * '0');
-  const std::uint64_t digits = digit_marks(values);
+  const std::uint64_t digit_marks_ = digit_marks(values);
+  const unsigned digits = column_bits(digit_marks_);
   // From the first column on, every column that is no digit: a sign first, a
-  // point, an exponent.
-  std::uint64_t others = ~digits & high_bits & ~(first - 1);
-  std::uint8_t flags = 0;
-  if (const char sign = byte_at(word, first); sign == '-' || sign == '+') {
-    flags = sign == '-' ? decomposed_number::negative : std::uint8_t{0};
-    others ^= first;
+  // point, an exponent; all columns between them hold digits.
+  unsigned others = ~digits & (0xFFu << first) & 0xFF;
+  number.flags = 0;
+  if ((others & (1u << first)) != 0) {
+    if (const char sign = column(word, first); sign == '-' || sign == '+') {
+      number.flags = sign == '-' ? decomposed_number::negative : std::uint8_t{0};
+      others &= others - 1;
+    }
   }
-  std::uint64_t point = others & (0 - others);
-  if (point != 0 && byte_at(word, point) == '.') {
-    flags |= decomposed_number::point;
-    others ^= point;
-  } else {
-    point = 0;
+  // Every digit in its column, the rest zero, the point taken out by moving
+  // the columns before it up one.
+  std::uint64_t digit_values = values & whole_bytes(digit_marks_);
+  int fraction_digits = -1;  // no point
+  if (others != 0 && column(word, lowest(others)) == '.') {
+    const int point = lowest(others);
+    others &= others - 1;
+    fraction_digits = (others != 0 ? lowest(others) : 8) - 1 - point;
+    const std::uint64_t before = low_bytes(point);
+    digit_values = ((digit_values & before) << 8) | (digit_values & ~before);
+    number.flags |= decomposed_number::point;
   }
-  std::uint64_t mantissa_digits = digits;
-  int end_shift = 0;  // moves the mantissa's last digit to the last column
-  std::int32_t explicit_exponent = 0;
-  if (others != 0) [[unlikely]] {
-    if (!scan_exponent(word, values, digits, others, explicit_exponent)) return false;
-    const std::uint64_t marker = others & (0 - others);
-    mantissa_digits &= marker - 1;
-    end_shift = std::countl_zero(marker) + 8;
-    flags |= decomposed_number::exponent_given;
+  const std::int32_t implied = fraction_digits >= 0 ? fraction_digits : decimals;
+  const auto joined = static_cast<std::uint32_t>(join_digits(digit_values));
+  if (others == 0) {
+    if (digits == 0) return false;
+    number.mantissa = joined;
+    number.exponent = -implied;
+    number.failure = field_failure::none;
+    return true;
   }
-  if (mantissa_digits == 0) return false;
-  // The point taken out: the columns before it move up one, over it.
-  const std::uint64_t before_point = point != 0 ? (point >> 7) - 1 : ~std::uint64_t{0};
-  const std::uint64_t digit_values = values & whole_bytes(mantissa_digits);
-  number.mantissa =
-      join_digits(((digit_values & before_point) << (end_shift + (point != 0 ? 8 : 0))) |
-                  ((digit_values & ~before_point) << end_shift));
-  number.exponent =
-      explicit_exponent - (point != 0 ? count(mantissa_digits & ~before_point) : decimals);
-  number.flags = flags;
+  // The mantissa's digits, then the exponent's.
+  const int end = lowest(others);
+  bool negative = false;
+  const int exponent_columns = exponent_digits(word, others, end, negative);
+  if (exponent_columns == 0 || (digits & ((1u << end) - 1)) == 0) return false;
+  auto exponent = static_cast<std::int32_t>(joined % powers_of_ten[exponent_columns]);
+  exponent = exponent < exponent_saturation ? exponent : exponent_saturation;
+  number.mantissa = joined / powers_of_ten[8 - end];
+  number.exponent = (negative ? -exponent : exponent) - implied;
+  number.flags |= decomposed_number::exponent_given;
   number.failure = field_failure::none;
   return true;
 }
 
 }  // namespace columns
 
-// Every shape of a field but the one its format writes: the whole word, then
-// the bytewise scan. Out of line, so that a statement inlines only the check of
-// the shape its format writes.
-template <std::size_t Width, std::int32_t Decimals>
-[[gnu::noinline]] decomposed_number scan_other_shapes(std::string_view field) {
+// Every shape of a field but the one its format writes, converted: the whole
+// word, then the bytewise scan. Out of line, so that a statement inlines only
+// the check of the shape its format writes.
+template <std::size_t Width, std::int32_t Decimals, typename Convert>
+[[gnu::noinline]] auto convert_other_shapes(std::string_view field, Convert convert) {
   if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
     if (decomposed_number number;
         columns::scan_word(columns::field_word<Width>(field.data()), Decimals, number)) {
-      return number;
+      return convert(number);
     }
   }
-  return scan_number_bytewise(field, Decimals);
+  return convert(scan_number_bytewise(field, Decimals));
 }
 
 // The one scanner: a field of Width columns whose number has Decimals implied
 // fraction digits (a point in the field overrides them), handed to `convert`.
 // A field of at most eight columns is taken as one word: first the shape its
 // format writes, then any shape; the bytewise scan takes wider fields and finds
-// what is wrong. `convert` is called on each route apart, so that the
-// conversion of the written shape is compiled with what that shape fixes.
+// what is wrong. `convert` is called on each route apart, so that it is
+// compiled with what the route knows of the number.
 template <std::size_t Width, std::int32_t Decimals, typename Convert>
 [[gnu::always_inline]] inline auto scan_number(std::string_view field, Convert convert) {
   static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
@@ -327,7 +342,7 @@ template <std::size_t Width, std::int32_t Decimals, typename Convert>
       return convert(number);
     }
   }
-  return convert(scan_other_shapes<Width, Decimals>(field));
+  return convert_other_shapes<Width, Decimals>(field, convert);
 }
 
 template <std::size_t Width, std::int32_t Decimals>

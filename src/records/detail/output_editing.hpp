@@ -85,18 +85,24 @@ inline constexpr std::array<double, 10> exact_scales = {1e0, 1e1, 1e2, 1e3, 1e4,
 inline constexpr std::array<std::uint32_t, 10> powers_of_ten_u32 = {
     1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
-// The eight decimal digits of a number below 10^8, leading zeros included, as
-// ASCII bytes of one word, the first digit in the lowest byte: the number is
-// split into halves of four digits, each half into two-digit pairs, each pair
-// into digits, every split done in all lanes by one multiplication.
-constexpr std::uint64_t eight_ascii_digits(std::uint32_t number) {
-  const std::uint64_t halves = (number / 10000) | (std::uint64_t{number % 10000} << 32);
-  // x * 10486 >> 20 is x / 100 for every x below 10^4.
-  const std::uint64_t hundreds = ((halves * 10486) >> 20) & 0x0000007F0000007F;
-  const std::uint64_t pairs = hundreds | ((halves - 100 * hundreds) << 16);
-  // x * 103 >> 10 is x / 10 for every x below 100.
-  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000F;
-  return (tens | ((pairs - 10 * tens) << 8)) | 0x3030303030303030;
+// The six lowest decimal digits of a number below 10^6, leading zeros
+// included, as ASCII bytes of one word, the first digit in the lowest byte.
+// The number times 2^32 / 10^4 (rounded up) holds its first two digits in the
+// high half and the rest as a binary fraction below them; each multiplication
+// of the fraction by 100 brings the next two up. Exact for every number below
+// 10^6.
+inline std::uint64_t six_ascii_digits(std::uint32_t number) {
+  const auto pair = [](std::uint64_t two_digits) {
+    std::uint16_t ascii = 0;
+    std::memcpy(&ascii, &digit_pairs[2 * two_digits], 2);
+    return std::uint64_t{ascii};
+  };
+  std::uint64_t scaled = std::uint64_t{number} * 429497;
+  std::uint64_t ascii = pair(scaled >> 32);
+  scaled = (scaled & 0xFFFFFFFF) * 100;
+  ascii |= pair(scaled >> 32) << 16;
+  scaled = (scaled & 0xFFFFFFFF) * 100;
+  return ascii | (pair(scaled >> 32) << 32);
 }
 
 // The commonest text of all, one digit before the point ("  -0.21051" in
@@ -105,17 +111,18 @@ constexpr std::uint64_t eight_ascii_digits(std::uint32_t number) {
 template <std::size_t Width, std::size_t Decimals>
 [[gnu::always_inline]] inline void place_unit_digit_text(std::uint32_t digits, bool negative,
                                                          char* field) {
-  // The digits padded to eight, byte for byte as the last eight columns hold
-  // them: the fraction in its place, the unit digit moved down one column for
-  // the point, the sign before it, blanks before that.
-  const std::uint64_t ascii = eight_ascii_digits(digits);
+  static_assert(Decimals >= 1 && Decimals <= 5 && Width >= 8);
+  // The six digits moved to where the last eight columns hold them: the
+  // fraction at the end, the unit digit before the point, the sign before it,
+  // blanks before that.
+  const std::uint64_t ascii = six_ascii_digits(digits);
   constexpr int point_at = 7 - static_cast<int>(Decimals);
   constexpr std::uint64_t fraction = ~std::uint64_t{0} << (8 * (point_at + 1));
   constexpr std::uint64_t unit = std::uint64_t{0xFF} << (8 * (point_at - 1));
   constexpr std::uint64_t blanks =
       0x2020202020202020 & ((std::uint64_t{1} << (8 * (point_at - 2))) - 1);
   const std::uint64_t sign = negative ? std::uint64_t{'-'} : std::uint64_t{' '};
-  std::uint64_t last_eight = (ascii & fraction) | ((ascii >> 8) & unit) |
+  std::uint64_t last_eight = ((ascii << 16) & fraction) | ((ascii << 8) & unit) |
                              (std::uint64_t{'.'} << (8 * point_at)) |
                              (sign << (8 * (point_at - 2))) | blanks;
   if constexpr (std::endian::native == std::endian::big) {
@@ -153,37 +160,49 @@ bool place_text(std::uint32_t digits, bool negative, char* field) {
   return true;
 }
 
-// Fw.d: the binary32 value, widened exactly, rounded to d decimals (ties to
-// even), right-justified. The "0" before the point is dropped when only that
-// makes the text fit; a negative value keeps its "-" even when every digit
-// rounds to zero. Values that do not fit, infinities and not-a-number give w
-// asterisks. A value whose scaled digits fit 32 bits takes one exact
-// multiplication and one rounding; any other value, and every width or number
-// of decimals too large for that, takes the general route by text.
+// A value below 2^32 rounded to an integer, ties to even: adding 2^52 leaves no
+// bits for a fraction, so the addition itself rounds.
+inline std::uint32_t rounded(double scaled) {
+  return static_cast<std::uint32_t>(static_cast<std::int64_t>(scaled + 0x1p52) -
+                                    (std::int64_t{1} << 52));
+}
+
+// Fw.d for every value but those of the commonest text: the text of any value
+// whose scaled digits fit 32 bits, else the general route.
 template <std::size_t Width, std::size_t Decimals>
-void write_real_field(float value, char* field) {
-  static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
-  static_assert(Decimals <= Width);
+[[gnu::noinline]] void write_other_real_values(float value, char* field) {
   if constexpr (Decimals <= 9 && Width <= 32) {
     const double scaled = std::fabs(static_cast<double>(value)) * exact_scales[Decimals];
-    // Not-a-number compares false and takes the general route too.
-    if (scaled < 4294967295.0) [[likely]] {
-      // Below 2^52, adding 2^52 leaves no bits for a fraction: the addition
-      // itself rounds to an integer, to even on a tie.
-      const auto digits = static_cast<std::uint32_t>(static_cast<std::int64_t>(scaled + 0x1p52) -
-                                                     (std::int64_t{1} << 52));
-      const bool negative = std::signbit(value);
-      if constexpr (Decimals >= 1 && Decimals <= 5 && Width >= 8) {
-        if (digits < powers_of_ten_u32[Decimals + 1]) {
-          place_unit_digit_text<Width, Decimals>(digits, negative, field);
-          return;
-        }
+    if (scaled < 4294967295.0) {
+      if (!place_text<Width, Decimals>(rounded(scaled), std::signbit(value), field)) {
+        std::memset(field, '*', Width);
       }
-      if (!place_text<Width, Decimals>(digits, negative, field)) std::memset(field, '*', Width);
       return;
     }
   }
   write_real_field_by_text(value, Width, Decimals, field);
+}
+
+// Fw.d: the binary32 value, widened exactly, rounded to d decimals (ties to
+// even), right-justified. The "0" before the point is dropped when only that
+// makes the text fit; a negative value keeps its "-" even when every digit
+// rounds to zero. Values that do not fit, infinities and not-a-number give w
+// asterisks. The value scaled by 10^d is exact in a double; while it fits 32
+// bits it is rounded once, and the commonest text, one digit before the point,
+// is built as one word; every other value takes write_other_real_values.
+template <std::size_t Width, std::size_t Decimals>
+[[gnu::always_inline]] inline void write_real_field(float value, char* field) {
+  static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
+  static_assert(Decimals <= Width);
+  if constexpr (Decimals >= 1 && Decimals <= 5 && Width >= 8) {
+    const double scaled = std::fabs(static_cast<double>(value)) * exact_scales[Decimals];
+    // Not-a-number compares false too.
+    if (scaled < static_cast<double>(powers_of_ten_u32[Decimals + 1]) - 0.5) [[likely]] {
+      place_unit_digit_text<Width, Decimals>(rounded(scaled), std::signbit(value), field);
+      return;
+    }
+  }
+  write_other_real_values<Width, Decimals>(value, field);
 }
 
 // ---------------------------------------------------------------------------
