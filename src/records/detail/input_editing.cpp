@@ -77,47 +77,49 @@ std::string_view failure_detail(field_failure failure) {
 }
 
 decomposed_number scan_number_bytewise(std::string_view field, std::int32_t decimals) {
-  const char* const end = field.data() + field.size();
-  const char* at = skip_blanks(field.data(), end);
+  const char* at = field.data();
+  const char* const end = at + field.size();
   decomposed_number number;
-  if (at == end) return number;  // all blank: zero
+  for (;; ++at) {
+    if (at == end) return number;  // all blank: zero
+    if (*at != ' ') break;
+  }
   const bool signed_field = *at == '-' || *at == '+';
   if (*at == '-') number.flags = decomposed_number::negative;
-  if (signed_field) ++at;
-  bool point = false;
-  bool any_digit = false;
-  std::int32_t significant = 0;
-  std::int32_t fraction_digits = 0;
+  at += signed_field ? 1 : 0;
+  std::int32_t digits = 0;
+  std::int32_t digits_before_point = -1;  // no point
   for (; at != end; ++at) {
     const auto digit = static_cast<unsigned char>(*at - '0');
     if (digit <= 9) {
-      any_digit = true;
-      fraction_digits += point ? 1 : 0;
-      // Leading zeros are not significant; past 19 digits the mantissa is
+      ++digits;
+      // Leading zeros leave the mantissa 0; past 19 significant digits it is
       // not exact and stops growing.
-      if ((number.mantissa != 0 || digit != 0) && ++significant <= mantissa_digit_limit) {
+      if (number.mantissa < exact_mantissa_limit) {
         number.mantissa = number.mantissa * 10 + digit;
+      } else {
+        number.flags |= decomposed_number::too_many_digits;
       }
-    } else if (*at == '.' && !point) {
-      point = true;
+    } else if (*at == '.' && digits_before_point < 0) {
+      digits_before_point = digits;
     } else if (*at != ' ') {
       break;
     }
   }
-  if (!any_digit) {
+  const bool point = digits_before_point >= 0;
+  if (digits == 0) {
     // A sign alone, blanks around it, is told apart from other text without digits.
     const bool sign_alone = signed_field && !point && at == end;
     number.failure = sign_alone ? field_failure::sign_only : field_failure::malformed;
     return number;
   }
   if (point) number.flags |= decomposed_number::point;
-  if (significant > mantissa_digit_limit) number.flags |= decomposed_number::too_many_digits;
   std::int32_t explicit_exponent = 0;
   if (at != end) {
     number.flags |= decomposed_number::exponent_given;
     if (!scan_exponent(at, end, explicit_exponent)) number.failure = field_failure::malformed;
   }
-  number.exponent = explicit_exponent - (point ? fraction_digits : decimals);
+  number.exponent = explicit_exponent - (point ? digits - digits_before_point : decimals);
   return number;
 }
 

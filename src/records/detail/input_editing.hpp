@@ -50,8 +50,8 @@ struct decomposed_number {
 // Sixteen bytes of integers: passed and returned in two registers.
 static_assert(sizeof(decomposed_number) == 16);
 
-// A u64 holds any 19 decimal digits.
-inline constexpr std::int32_t mantissa_digit_limit = 19;
+// A u64 holds any 19 decimal digits: a mantissa below 10^18 takes one more.
+inline constexpr std::uint64_t exact_mantissa_limit = 1000000000000000000;
 
 // An exponent beyond this cannot change a result: a mantissa has at most
 // max_field_width digits, and no binary32 lies beyond 1e39 or below 1e-46.
@@ -317,13 +317,16 @@ inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_numb
 // the check of the shape its format writes.
 template <std::size_t Width, std::int32_t Decimals, typename Convert>
 [[gnu::noinline]] auto convert_other_shapes(std::string_view field, Convert convert) {
+  decomposed_number number;
   if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
-    if (decomposed_number number;
-        columns::scan_word(columns::field_word<Width>(field.data()), Decimals, number)) {
-      return convert(number);
+    if (!columns::scan_word(columns::field_word<Width>(field.data()), Decimals, number))
+        [[unlikely]] {
+      number = scan_number_bytewise(field, Decimals);
     }
+  } else {
+    number = scan_number_bytewise(field, Decimals);
   }
-  return convert(scan_number_bytewise(field, Decimals));
+  return convert(number);
 }
 
 // The one scanner: a field of Width columns whose number has Decimals implied
