@@ -260,7 +260,7 @@ inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_numb
   int first = std::countr_one(blanks);  // the first column that is not blank
   if ((blanks >> first) != 0) [[unlikely]] {
     word = without_inner_blanks(word, blanks & (0xFFu << first));
-    first += std::popcount(blanks >> first);
+    first += count(blank_marks >> (8 * first));
   }
   const std::uint64_t values = word ^ (ones * '0');
   const std::uint64_t digit_marks_ = digit_marks(values);
