@@ -55,7 +55,8 @@ inline constexpr std::uint64_t exact_mantissa_limit = 1000000000000000000;
 
 // An exponent beyond this cannot change a result: a mantissa has at most
 // max_field_width digits, and no binary32 lies beyond 1e39 or below 1e-46.
-inline constexpr std::int32_t exponent_saturation = 100000;
+// It lies above any exponent an eight-column field can spell.
+inline constexpr std::int32_t exponent_saturation = 1000000;
 
 // The bytewise scan, for any field of at most max_field_width bytes: the slow
 // path of scan_number, for wider fields and for whatever the word does not hold.
@@ -201,29 +202,25 @@ template <std::size_t Width, std::int32_t Decimals>
   }
 }
 
-// One bit a column, the first column in the lowest bit, from marks (high bits
-// of bytes): each mark is multiplied to its own bit of the top byte.
-constexpr unsigned column_bits(std::uint64_t marks) {
-  return static_cast<unsigned>(((marks >> 7) * 0x0102040810204080) >> 56);
+// Columns are found by the bit where they start (8 x their index): the marks of
+// a set of columns are their high bits, and the lowest mark less 7 is where
+// the first of them starts.
+inline int start_of_lowest(std::uint64_t marks) {
+  return __builtin_ctzll(marks) - 7;
 }
 
-// The lowest set bit of a mask that has one.
-inline int lowest(unsigned mask) {
-  return __builtin_ctz(mask);
+inline char column_at(std::uint64_t word, int start) {
+  return static_cast<char>(word >> start);
 }
 
-inline char column(std::uint64_t word, int at) {
-  return static_cast<char>(word >> (8 * at));
-}
-
-// The blank columns `inner` taken out, the last first: the columns before each
-// move up one, a blank coming in first.
-inline std::uint64_t without_inner_blanks(std::uint64_t word, unsigned inner) {
+// The blanks marked in `inner` taken out, the last first: the columns before
+// each move up one, a blank coming in first.
+inline std::uint64_t without_inner_blanks(std::uint64_t word, std::uint64_t inner) {
   do {
-    const int at = static_cast<int>(std::bit_width(inner)) - 1;
-    const std::uint64_t before = low_bytes(at);
-    word = (word & ~(before | (std::uint64_t{0xFF} << (8 * at)))) | ((word & before) << 8) | ' ';
-    inner = (inner & ((1u << at) - 1)) << 1;
+    const int start = 56 - std::countl_zero(inner);
+    const std::uint64_t before = (std::uint64_t{1} << start) - 1;
+    word = (word & ~(before | (std::uint64_t{0xFF} << start))) | ((word & before) << 8) | ' ';
+    inner = (inner & before) << 8;
   } while (inner != 0);
   return word;
 }
@@ -231,63 +228,43 @@ inline std::uint64_t without_inner_blanks(std::uint64_t word, unsigned inner) {
 inline constexpr std::uint32_t powers_of_ten[] = {1,      10,      100,      1000,     10000,
                                                   100000, 1000000, 10000000, 100000000};
 
-// The exponent that follows the mantissa, its first column `end`: "E", "e", "D"
-// or "d" and an optional sign, or a bare sign, then only digits to the last
-// column (`others` marks the columns from `end` on that are no digits). Returns
-// how many digits it has, 0 when it is no exponent.
-inline int exponent_digits(std::uint64_t word, unsigned others, int end, bool& negative) {
-  int last = end;
-  char sign = column(word, end);
-  if (const char letter = static_cast<char>(sign | 0x20); letter == 'e' || letter == 'd') {
-    sign = '+';
-    if ((others & (2u << end)) != 0) sign = column(word, ++last);
-  }
-  negative = sign == '-';
-  if ((sign != '+' && sign != '-') || (others >> last) != 1) return 0;
-  return 7 - last;
-}
-
 // Any number that the word holds: blanks anywhere, a sign, a point anywhere, an
 // exponent. False, with `number` unset, for anything else: the bytewise scan
 // then finds what is wrong.
 inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_number& number) {
-  const std::uint64_t blank_marks = bytes_equal(word, ' ');
-  if (blank_marks == high_bits) {
+  const std::uint64_t blanks = bytes_equal(word, ' ');
+  if (blanks == high_bits) {
     number = {};
     return true;
   }
-  const unsigned blanks = column_bits(blank_marks);
-  int first = std::countr_one(blanks);  // the first column that is not blank
-  if ((blanks >> first) != 0) [[unlikely]] {
-    word = without_inner_blanks(word, blanks & (0xFFu << first));
-    first += count(blank_marks >> (8 * first));
+  int first = start_of_lowest(~blanks & high_bits);  // the first column that is not blank
+  if (const std::uint64_t inner = blanks >> first; inner != 0) [[unlikely]] {
+    word = without_inner_blanks(word, inner << first);
+    first += 8 * count(inner);
   }
   const std::uint64_t values = word ^ (ones * '0');
-  const std::uint64_t digit_marks_ = digit_marks(values);
-  const unsigned digits = column_bits(digit_marks_);
+  const std::uint64_t digits = digit_marks(values);
   // From the first column on, every column that is no digit: a sign first, a
   // point, an exponent; all columns between them hold digits.
-  unsigned others = ~digits & (0xFFu << first) & 0xFF;
+  std::uint64_t others = ~digits & high_bits & (~std::uint64_t{0} << first);
   number.flags = 0;
-  if ((others & (1u << first)) != 0) {
-    if (const char sign = column(word, first); sign == '-' || sign == '+') {
-      number.flags = sign == '-' ? decomposed_number::negative : std::uint8_t{0};
-      others &= others - 1;
-    }
+  if (const char sign = column_at(word, first); sign == '-' || sign == '+') {
+    number.flags = sign == '-' ? decomposed_number::negative : std::uint8_t{0};
+    others &= others - 1;
   }
   // Every digit in its column, the rest zero, the point taken out by moving
   // the columns before it up one.
-  std::uint64_t digit_values = values & whole_bytes(digit_marks_);
-  int fraction_digits = -1;  // no point
-  if (others != 0 && column(word, lowest(others)) == '.') {
-    const int point = lowest(others);
-    others &= others - 1;
-    fraction_digits = (others != 0 ? lowest(others) : 8) - 1 - point;
-    const std::uint64_t before = low_bytes(point);
-    digit_values = ((digit_values & before) << 8) | (digit_values & ~before);
-    number.flags |= decomposed_number::point;
+  std::uint64_t digit_values = values & whole_bytes(digits);
+  std::int32_t implied = decimals;
+  if (others != 0) {
+    if (const int point = start_of_lowest(others); column_at(word, point) == '.') {
+      others &= others - 1;
+      const std::uint64_t before = (std::uint64_t{1} << point) - 1;
+      digit_values = ((digit_values & before) << 8) | (digit_values & ~before);
+      implied = ((others != 0 ? start_of_lowest(others) : 64) - point) / 8 - 1;
+      number.flags |= decomposed_number::point;
+    }
   }
-  const std::int32_t implied = fraction_digits >= 0 ? fraction_digits : decimals;
   const auto joined = static_cast<std::uint32_t>(join_digits(digit_values));
   if (others == 0) {
     if (digits == 0) return false;
@@ -296,15 +273,22 @@ inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_numb
     number.failure = field_failure::none;
     return true;
   }
-  // The mantissa's digits, then the exponent's.
-  const int end = lowest(others);
-  bool negative = false;
-  const int exponent_columns = exponent_digits(word, others, end, negative);
-  if (exponent_columns == 0 || (digits & ((1u << end) - 1)) == 0) return false;
-  auto exponent = static_cast<std::int32_t>(joined % powers_of_ten[exponent_columns]);
-  exponent = exponent < exponent_saturation ? exponent : exponent_saturation;
-  number.mantissa = joined / powers_of_ten[8 - end];
-  number.exponent = (negative ? -exponent : exponent) - implied;
+  // The exponent: "E", "e", "D" or "d" and an optional sign, or a bare sign,
+  // then only digits to the last column.
+  const int end = start_of_lowest(others);
+  int last = end;
+  char sign = column_at(word, end);
+  if (const char letter = static_cast<char>(sign | 0x20); letter == 'e' || letter == 'd') {
+    sign = '+';
+    if (((others >> end) & 0x8000) != 0) sign = column_at(word, last += 8);
+  }
+  if ((sign != '+' && sign != '-') || (others >> last) != 0x80 || last == 56 ||
+      (digits & ((std::uint64_t{1} << end) - 1)) == 0) {
+    return false;
+  }
+  const auto exponent = static_cast<std::int32_t>(joined % powers_of_ten[(56 - last) / 8]);
+  number.mantissa = joined / powers_of_ten[(64 - end) / 8];
+  number.exponent = (sign == '-' ? -exponent : exponent) - implied;
   number.flags |= decomposed_number::exponent_given;
   number.failure = field_failure::none;
   return true;
@@ -317,16 +301,13 @@ inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_numb
 // the check of the shape its format writes.
 template <std::size_t Width, std::int32_t Decimals, typename Convert>
 [[gnu::noinline]] auto convert_other_shapes(std::string_view field, Convert convert) {
-  decomposed_number number;
   if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
-    if (!columns::scan_word(columns::field_word<Width>(field.data()), Decimals, number))
-        [[unlikely]] {
-      number = scan_number_bytewise(field, Decimals);
+    if (decomposed_number number;
+        columns::scan_word(columns::field_word<Width>(field.data()), Decimals, number)) {
+      return convert(number);
     }
-  } else {
-    number = scan_number_bytewise(field, Decimals);
   }
-  return convert(number);
+  return convert(scan_number_bytewise(field, Decimals));
 }
 
 // The one scanner: a field of Width columns whose number has Decimals implied
