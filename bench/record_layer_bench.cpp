@@ -102,14 +102,21 @@ void read_real(benchmark::State& state, std::string_view field) {
     benchmark::DoNotOptimize(records::detail::read_real_field<Width, Decimals>(field));
   }
 }
-BENCHMARK_CAPTURE((read_real<8, 5>), f8_5_point, " 0.99412");
-BENCHMARK_CAPTURE((read_real<8, 5>), f8_5_negative, "-0.21051");
-BENCHMARK_CAPTURE((read_real<8, 5>), f8_5_no_point, "   10937");
-BENCHMARK_CAPTURE((read_real<8, 5>), f8_5_exponent, "-9.854-2");
-BENCHMARK_CAPTURE((read_real<8, 5>), f8_5_d_exponent, " 7.25D-3");
-BENCHMARK_CAPTURE((read_real<8, 5>), f8_5_blank_inside, "0.50 923");
-BENCHMARK_CAPTURE((read_real<8, 5>), f8_5_blank, "        ");
-BENCHMARK_CAPTURE((read_real<8, 3>), f8_3_eigenvalue, " -20.558");
+// The macros take a plain name.
+void read_f8_5(benchmark::State& state, std::string_view field) {
+  read_real<8, 5>(state, field);
+}
+void read_f8_3(benchmark::State& state, std::string_view field) {
+  read_real<8, 3>(state, field);
+}
+BENCHMARK_CAPTURE(read_f8_5, point, " 0.99412");
+BENCHMARK_CAPTURE(read_f8_5, negative, "-0.21051");
+BENCHMARK_CAPTURE(read_f8_5, no_point, "   10937");
+BENCHMARK_CAPTURE(read_f8_5, exponent, "-9.854-2");
+BENCHMARK_CAPTURE(read_f8_5, d_exponent, " 7.25D-3");
+BENCHMARK_CAPTURE(read_f8_5, blank_inside, "0.50 923");
+BENCHMARK_CAPTURE(read_f8_5, blank, "        ");
+BENCHMARK_CAPTURE(read_f8_3, eigenvalue, " -20.558");
 
 template <std::size_t Width>
 void read_integer(benchmark::State& state, std::string_view field) {
@@ -118,9 +125,15 @@ void read_integer(benchmark::State& state, std::string_view field) {
     benchmark::DoNotOptimize(records::detail::read_integer_field<Width>(field));
   }
 }
-BENCHMARK_CAPTURE(read_integer<3>, i3_index, " 17");
-BENCHMARK_CAPTURE(read_integer<3>, i3_signed, "+17");
-BENCHMARK_CAPTURE(read_integer<8>, i8_root, "      12");
+void read_i3(benchmark::State& state, std::string_view field) {
+  read_integer<3>(state, field);
+}
+void read_i8(benchmark::State& state, std::string_view field) {
+  read_integer<8>(state, field);
+}
+BENCHMARK_CAPTURE(read_i3, index, " 17");
+BENCHMARK_CAPTURE(read_i3, signed_index, "+17");
+BENCHMARK_CAPTURE(read_i8, root, "      12");
 
 // F10.5, as the vector file's values are edited.
 void write_real(benchmark::State& state, float value) {
@@ -146,8 +159,14 @@ void write_integer(benchmark::State& state, std::int32_t value) {
     benchmark::DoNotOptimize(field.data());
   }
 }
-BENCHMARK_CAPTURE(write_integer<3>, i3_root, 12);
-BENCHMARK_CAPTURE(write_integer<5>, i5_count, 200);
+void write_i3(benchmark::State& state, std::int32_t value) {
+  write_integer<3>(state, value);
+}
+void write_i5(benchmark::State& state, std::int32_t value) {
+  write_integer<5>(state, value);
+}
+BENCHMARK_CAPTURE(write_i3, root, 12);
+BENCHMARK_CAPTURE(write_i5, count, 200);
 
 // One coefficient statement of 200 values to /dev/null, as the vector file
 // writer issues it for each column.
