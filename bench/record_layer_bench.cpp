@@ -1,5 +1,6 @@
 // Micro-benchmarks of the record layer's hot paths: the read statement of one
-// block row, Fw.d and Iw input, Fw.d output, and a coefficient write statement.
+// block row, Fw.d and Iw input of the listing's fields in their usual and odd
+// spellings, F10.5 and Iw output, and a coefficient write statement.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -92,47 +93,50 @@ void read_block_row(benchmark::State& state) {
 BENCHMARK(read_block_row<"(2A4,I3,32X,4F8.5)", 4>)->Name("read_block_row/block_a");
 BENCHMARK(read_block_row<"(2A4,I3,6F8.5)", 6>)->Name("read_block_row/block_b");
 
-void read_real(benchmark::State& state, std::string_view field, std::int32_t decimals) {
+// Fields and values are passed through DoNotOptimize so that nothing is worked
+// out while compiling.
+template <std::size_t Width, std::int32_t Decimals>
+void read_real(benchmark::State& state, std::string_view field) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(field);
-    benchmark::DoNotOptimize(records::detail::read_real_field(field, decimals));
+    benchmark::DoNotOptimize(records::detail::read_real_field<Width, Decimals>(field));
   }
 }
-BENCHMARK_CAPTURE(read_real, f8_5_point, " 0.99412", 5);
-BENCHMARK_CAPTURE(read_real, f8_5_negative, "-0.21051", 5);
-BENCHMARK_CAPTURE(read_real, f8_5_no_point, "   10937", 5);
-BENCHMARK_CAPTURE(read_real, f8_5_exponent, "-9.854-2", 5);
-BENCHMARK_CAPTURE(read_real, f8_5_d_exponent, " 7.25D-3", 5);
-BENCHMARK_CAPTURE(read_real, f8_5_blank, "        ", 5);
-BENCHMARK_CAPTURE(read_real, f8_3_eigenvalue, " -20.558", 3);
+// The macros take a plain name.
+void read_f8_5(benchmark::State& state, std::string_view field) {
+  read_real<8, 5>(state, field);
+}
+void read_f8_3(benchmark::State& state, std::string_view field) {
+  read_real<8, 3>(state, field);
+}
+BENCHMARK_CAPTURE(read_f8_5, point, " 0.99412");
+BENCHMARK_CAPTURE(read_f8_5, negative, "-0.21051");
+BENCHMARK_CAPTURE(read_f8_5, no_point, "   10937");
+BENCHMARK_CAPTURE(read_f8_5, exponent, "-9.854-2");
+BENCHMARK_CAPTURE(read_f8_5, d_exponent, " 7.25D-3");
+BENCHMARK_CAPTURE(read_f8_5, blank_inside, "0.50 923");
+BENCHMARK_CAPTURE(read_f8_5, blank, "        ");
+BENCHMARK_CAPTURE(read_f8_3, eigenvalue, " -20.558");
 
+template <std::size_t Width>
 void read_integer(benchmark::State& state, std::string_view field) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(field);
-    benchmark::DoNotOptimize(records::detail::read_integer_field(field));
+    benchmark::DoNotOptimize(records::detail::read_integer_field<Width>(field));
   }
 }
-BENCHMARK_CAPTURE(read_integer, i3_index, " 17");
-BENCHMARK_CAPTURE(read_integer, i8_root, "      12");
-
-void write_real(benchmark::State& state, float value, std::int32_t width, std::int32_t decimals) {
-  std::array<char, 256> field{};
-  const std::span<char> columns(field.data(), static_cast<std::size_t>(width));
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(value);
-    records::detail::write_real_field(value, decimals, columns);
-    benchmark::DoNotOptimize(field.data());
-  }
+void read_i3(benchmark::State& state, std::string_view field) {
+  read_integer<3>(state, field);
 }
-BENCHMARK_CAPTURE(write_real, f10_5_typical, 0.99412f, 10, 5);
-BENCHMARK_CAPTURE(write_real, f10_5_negative, -0.21051f, 10, 5);
-BENCHMARK_CAPTURE(write_real, f10_5_zero, 0.0f, 10, 5);
-BENCHMARK_CAPTURE(write_real, f10_5_eigenvalue, -20.558f, 10, 5);
-BENCHMARK_CAPTURE(write_real, f10_5_overflow, 12345.6f, 10, 5);
+void read_i8(benchmark::State& state, std::string_view field) {
+  read_integer<8>(state, field);
+}
+BENCHMARK_CAPTURE(read_i3, index, " 17");
+BENCHMARK_CAPTURE(read_i3, signed_index, "+17");
+BENCHMARK_CAPTURE(read_i8, root, "      12");
 
-// F10.5 with its width and decimals known while compiling, as the coefficient
-// statements edit it.
-void write_real_planned(benchmark::State& state, float value) {
+// F10.5, as the vector file's values are edited.
+void write_real(benchmark::State& state, float value) {
   std::array<char, 10> field{};
   for (auto _ : state) {
     benchmark::DoNotOptimize(value);
@@ -140,20 +144,29 @@ void write_real_planned(benchmark::State& state, float value) {
     benchmark::DoNotOptimize(field.data());
   }
 }
-BENCHMARK_CAPTURE(write_real_planned, f10_5_typical, 0.99412f);
-BENCHMARK_CAPTURE(write_real_planned, f10_5_eigenvalue, -20.558f);
+BENCHMARK_CAPTURE(write_real, f10_5_typical, 0.99412f);
+BENCHMARK_CAPTURE(write_real, f10_5_negative, -0.21051f);
+BENCHMARK_CAPTURE(write_real, f10_5_zero, 0.0f);
+BENCHMARK_CAPTURE(write_real, f10_5_eigenvalue, -20.558f);
+BENCHMARK_CAPTURE(write_real, f10_5_overflow, 12345.6f);
 
-void write_integer(benchmark::State& state, std::int32_t value, std::int32_t width) {
-  std::array<char, 16> field{};
-  const std::span<char> columns(field.data(), static_cast<std::size_t>(width));
+template <std::size_t Width>
+void write_integer(benchmark::State& state, std::int32_t value) {
+  std::array<char, Width> field{};
   for (auto _ : state) {
     benchmark::DoNotOptimize(value);
-    records::detail::write_integer_field(value, columns);
+    records::detail::write_integer_field<Width>(value, field.data());
     benchmark::DoNotOptimize(field.data());
   }
 }
-BENCHMARK_CAPTURE(write_integer, i3_root, 12, 3);
-BENCHMARK_CAPTURE(write_integer, i5_count, 200, 5);
+void write_i3(benchmark::State& state, std::int32_t value) {
+  write_integer<3>(state, value);
+}
+void write_i5(benchmark::State& state, std::int32_t value) {
+  write_integer<5>(state, value);
+}
+BENCHMARK_CAPTURE(write_i3, root, 12);
+BENCHMARK_CAPTURE(write_i5, count, 200);
 
 // One coefficient statement of 200 values to /dev/null, as the vector file
 // writer issues it for each column.

@@ -46,14 +46,16 @@ empty_lines 3
 EOF
 check "baseline rejects a count that is no number" 2 "$(baseline_status long 3x)"
 
-# For each shape, eigpick must finish on the listing cut after the counted
-# records, and meet the end of the file when one record less is left.
-while read -r banner rows last_line; do
-  shape="banner $banner, rows $rows"
-  dir="$scratch/listing_${banner}_$rows"
+# For each shape, in the usual spelling and the odd one, eigpick must finish on
+# the listing cut after the counted records, and meet the end of the file when
+# one record less is left.
+while read -r banner rows last_line style; do
+  shape="banner $banner, rows $rows, $style"
+  dir="$scratch/listing_${banner}_${rows}_$style"
   mkdir "$dir"
   records=$(awk -v banner="$banner" -v rows="$rows" -v count=1 -f "$source_dir/bench/make_listing.awk")
-  awk -v banner="$banner" -v rows="$rows" -f "$source_dir/bench/make_listing.awk" >"$dir/full"
+  awk -v banner="$banner" -v rows="$rows" -v style="$style" -f "$source_dir/bench/make_listing.awk" \
+    >"$dir/full"
 
   head -n "$records" "$dir/full" >"$dir/hdat.out"
   (cd "$dir" && "$eigpick" 2>"$dir/stderr")
@@ -69,11 +71,22 @@ while read -r banner rows last_line; do
     "1:eigpick: hdat.out (unit 4), statement line $last_line: end of file after record $((records - 1))" \
     "$?:$(sed 's/ ([^()]*)$//' "$dir/stderr")"
 done <<'EOF'
-300 200 74
-3 37 74
-0 1 74
-5 0 63
+300 200 74 usual
+3 37 74 usual
+0 1 74 usual
+5 0 63 usual
+300 200 74 odd
+3 37 74 odd
 EOF
+
+# The failing listing stops at its bad field, the last record counted for it.
+mkdir "$scratch/failing"
+records=$(awk -v fail_row=30 -v count=1 -f "$source_dir/bench/make_listing.awk")
+awk -v fail_row=30 -f "$source_dir/bench/make_listing.awk" >"$scratch/failing/hdat.out"
+(cd "$scratch/failing" && "$eigpick" 2>"$scratch/failing/stderr")
+check "eigpick stops at the bad field of record $records" \
+  "1:eigpick: hdat.out (unit 4), statement line 74, record $records, columns 28-35" \
+  "$?:$(sed 's/: bad real field.*//' "$scratch/failing/stderr")"
 
 # The runner: runs in turns, warm-up rounds included, and nothing recorded for
 # a program that failed.

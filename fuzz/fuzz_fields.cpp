@@ -1,15 +1,16 @@
-// Field conversions on arbitrary bytes: an Aw, Iw or Fw.d field of fuzzer-chosen
-// width and decimals either converts or fails with a bad-field reason, and what it
-// converts to agrees with a reading of the field computed here independently.
-// Fields of the listing's shapes (I3, I6, I8, F8.3, F8.5) also go through the
-// route a statement planned while compiling takes, which must agree.
+// Field conversions on arbitrary bytes: an Aw, Iw or Fw.d field either converts or
+// fails with a bad-field reason, and what it converts to agrees with a reading of
+// the field computed here independently. Iw and Fw.d are compiled for their width
+// and decimals, as a statement compiles them: the shapes of
+// tests/support/field_shapes.hpp (every Fw.d up to w = 12, wider ones up to 255,
+// the listing's I3, I6, I8, F8.3 and F8.5 among them).
 //
-// Input: byte 0 picks the kind (value % 3) and, with its top bit, adds one to the
-// width so that 256, one past the widest field, is reached; byte 1 is the width;
-// byte 2 the decimals (value % (w + 1)) or, for Aw, the item length; the rest is
-// the field, cut to w bytes or completed with blanks as a short record would be.
-// The field is copied into a heap block of exactly w bytes, so that a read past
-// its end is an AddressSanitizer finding.
+// Input: byte 0 picks the kind (value % 3) and, for Aw, with its top bit adds one
+// to the width; byte 1 is the width of an Aw field or picks the shape of an Iw or
+// Fw.d field (value % the number of shapes); byte 2 is, for Aw, the item length;
+// the rest is the field, cut to w bytes or completed with blanks as a short
+// record would be. The field is copied into a heap block of exactly w bytes, so
+// that a read past its end is an AddressSanitizer finding.
 
 #include <algorithm>
 #include <bit>
@@ -23,7 +24,7 @@
 #include <string_view>
 
 #include "records/detail/input_editing.hpp"
-#include "records/format.hpp"
+#include "support/field_shapes.hpp"
 
 namespace {
 
@@ -62,9 +63,6 @@ struct expected_integer {
 
 // An optional sign and decimal digits, read digit by digit into 64 bits.
 expected_integer integer_reading(std::string_view field) {
-  if (field.size() > static_cast<std::size_t>(records::max_field_width)) {
-    return {0, field_failure::too_wide};
-  }
   const std::string text = without_blanks(field);
   if (text.empty()) return {};
   std::size_t at = 0;
@@ -92,9 +90,6 @@ struct expected_real {
 // The grammar of an F field, then the implied point placed by moving digits, not
 // by arithmetic on the exponent: strtof copes with exponents of any length.
 expected_real real_reading(std::string_view field, std::int32_t decimals) {
-  if (field.size() > static_cast<std::size_t>(records::max_field_width)) {
-    return {field_failure::too_wide, {}};
-  }
   const std::string text = without_blanks(field);
   if (text.empty()) return {};
   std::size_t at = 0;
@@ -151,49 +146,19 @@ expected_real real_reading(std::string_view field, std::int32_t decimals) {
   return {field_failure::none, placed};
 }
 
-// The route of a field whose width is known while compiling: the fields of the
-// listing's formats, I3, I6 and I8.
-records::detail::field_result<std::int32_t> planned_integer(std::string_view field) {
-  switch (field.size()) {
-    case 3:
-      return records::detail::read_integer_field<3>(field);
-    case 6:
-      return records::detail::read_integer_field<6>(field);
-    case 8:
-      return records::detail::read_integer_field<8>(field);
-    default:
-      return records::detail::read_integer_field(field);
-  }
-}
-
-// The same for F8.3 and F8.5.
-records::detail::field_result<float> planned_real(std::string_view field, std::int32_t decimals) {
-  if (field.size() == 8 && decimals == 3) return records::detail::read_real_field<8, 3>(field);
-  if (field.size() == 8 && decimals == 5) return records::detail::read_real_field<8, 5>(field);
-  return records::detail::read_real_field(field, decimals);
-}
-
-void check_integer(std::string_view field) {
+void check_integer(std::string_view field, const testing_support::integer_shape& shape) {
   const expected_integer expected = integer_reading(field);
-  const auto planned = planned_integer(field);
-  const auto result = records::detail::read_integer_field(field);
-  if (planned.failure != result.failure || planned.value != result.value) {
-    fail("integer field: the planned route disagrees", field);
-  }
+  const auto result = shape.read(field);
   if (result.failure != expected.failure) fail("integer field: another outcome", field);
   if (result.failure == field_failure::none && result.value != expected.value) {
     fail("integer field: another value", field);
   }
 }
 
-void check_real(std::string_view field, std::int32_t decimals) {
+void check_real(std::string_view field, const testing_support::real_shape& shape) {
+  const auto decimals = static_cast<std::int32_t>(shape.decimals);
   const expected_real expected = real_reading(field, decimals);
-  const auto planned = planned_real(field, decimals);
-  const auto result = records::detail::read_real_field(field, decimals);
-  if (planned.failure != result.failure ||
-      std::bit_cast<std::uint32_t>(planned.value) != std::bit_cast<std::uint32_t>(result.value)) {
-    fail("real field: the planned route disagrees", field);
-  }
+  const auto result = shape.read(field);
   if (result.failure != expected.failure) fail("real field: another outcome", field);
   if (result.failure != field_failure::none) return;
   // strtof rounds correctly to nearest, ties to even, into the subnormals and to
@@ -223,10 +188,15 @@ void check_character(std::string_view field, std::size_t item_length) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using testing_support::integer_shapes;
+  using testing_support::real_shapes;
   if (size < 3) return -1;
   const int kind = data[0] % 3;
-  const std::size_t width = std::size_t{data[1]} + (data[0] >> 7);
-  const std::uint8_t third = data[2];
+  const auto& integer_shape = integer_shapes[data[1] % integer_shapes.size()];
+  const auto& real_shape = real_shapes[data[1] % real_shapes.size()];
+  const std::size_t width = kind == 0   ? std::size_t{data[1]} + (data[0] >> 7)
+                            : kind == 1 ? integer_shape.width
+                                        : real_shape.width;
   const std::string_view rest(reinterpret_cast<const char*>(data + 3), size - 3);
 
   const std::unique_ptr<char[]> bytes(new char[width]);
@@ -237,13 +207,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   switch (kind) {
     case 0:
-      check_character(field, std::size_t{1} + third % 8);
+      check_character(field, std::size_t{1} + data[2] % 8);
       break;
     case 1:
-      check_integer(field);
+      check_integer(field, integer_shape);
       break;
     default:
-      check_real(field, static_cast<std::int32_t>(third % (width + 1)));
+      check_real(field, real_shape);
       break;
   }
   return 0;

@@ -4,11 +4,14 @@
 // fit, and reads back through the input conversion as the value rounded to d
 // decimals.
 //
+// Every field is edited as a statement compiles it, its width and decimals
+// constants; a real field must also agree with the general route by text.
+//
 // Input: bytes 0-3 are a binary32 and, the same bits, a signed 32-bit integer; they
-// go through F10.5, I5 and I3, the fields of the vector file. F10.5 is edited both
-// ways the program edits it, with w and d given while running and known while
-// compiling, and the two must agree. Bytes 4 and 5, when present, give one more
-// field of any width (1-255) and decimals (0-w).
+// go through F10.5, I5 and I3, the fields of the vector file. Bytes 4 and 5, when
+// present, pick one more Fw.d and one more Iw (value % the number of shapes) from
+// the shapes of tests/support/field_shapes.hpp: every Fw.d up to w = 12 and wider
+// ones up to 255.
 
 #include <bit>
 #include <cmath>
@@ -24,6 +27,7 @@
 #include "records/detail/input_editing.hpp"
 #include "records/detail/output_editing.hpp"
 #include "records/format.hpp"
+#include "support/field_shapes.hpp"
 
 namespace {
 
@@ -34,30 +38,18 @@ namespace {
   std::abort();
 }
 
+using testing_support::integer_shape;
+using testing_support::real_shape;
+
 // A heap block of exactly w columns, full of a byte that no field holds: a column
 // left unwritten shows in the text, and one written outside the block is an
 // AddressSanitizer finding.
-std::string edited(float value, std::int32_t width, std::int32_t decimals, bool real,
-                   std::uint32_t bits) {
-  const auto w = static_cast<std::size_t>(width);
-  const std::unique_ptr<char[]> columns(new char[w]);
-  std::memset(columns.get(), '\x01', w);
-  if (real) {
-    records::detail::write_real_field(value, decimals, {columns.get(), w});
-  } else {
-    records::detail::write_integer_field(std::bit_cast<std::int32_t>(bits), {columns.get(), w});
-  }
-  std::string text(columns.get(), w);
-  if (real && width == 10 && decimals == 5) {
-    const std::unique_ptr<char[]> planned(new char[w]);
-    std::memset(planned.get(), '\x01', w);
-    records::detail::write_real_field<10, 5>(value, planned.get());
-    if (std::string_view(planned.get(), w) != text) {
-      fail("the F10.5 known while compiling gives another text", {planned.get(), w}, bits, width,
-           decimals);
-    }
-  }
-  return text;
+template <typename Edit>
+std::string edited(std::size_t width, Edit edit) {
+  const std::unique_ptr<char[]> columns(new char[width]);
+  std::memset(columns.get(), '\x01', width);
+  edit(columns.get());
+  return {columns.get(), width};
 }
 
 std::string right_justified(const std::string& text, std::int32_t width) {
@@ -67,9 +59,15 @@ std::string right_justified(const std::string& text, std::int32_t width) {
 }
 
 // Returns whether the value fitted.
-bool check_real_field(std::uint32_t bits, std::int32_t width, std::int32_t decimals) {
+bool check_real_field(std::uint32_t bits, const real_shape& shape) {
+  const auto width = static_cast<std::int32_t>(shape.width);
+  const auto decimals = static_cast<std::int32_t>(shape.decimals);
   const float value = std::bit_cast<float>(bits);
-  const std::string text = edited(value, width, decimals, true, bits);
+  const std::string text = edited(shape.width, [&](char* field) { shape.write(value, field); });
+  const std::string by_text = edited(shape.width, [&](char* field) {
+    records::detail::write_real_field_by_text(value, shape.width, shape.decimals, field);
+  });
+  if (by_text != text) fail("the general route gives another text", by_text, bits, width, decimals);
   if (!std::isfinite(value)) {
     if (text != std::string(static_cast<std::size_t>(width), '*')) {
       fail("a non-finite value not written as asterisks", text, bits, width, decimals);
@@ -93,7 +91,7 @@ bool check_real_field(std::uint32_t bits, std::int32_t width, std::int32_t decim
   // With no decimals and the "0" dropped ("." or "-."), no digit is left to read.
   if (printed.find_first_of("0123456789") == std::string::npos) return true;
 
-  const auto back = records::detail::read_real_field(text, decimals);
+  const auto back = shape.read(text);
   const float rounded = std::strtof(printed.c_str(), nullptr);
   if (back.failure != records::detail::field_failure::none ||
       std::bit_cast<std::uint32_t>(back.value) != std::bit_cast<std::uint32_t>(rounded)) {
@@ -102,13 +100,14 @@ bool check_real_field(std::uint32_t bits, std::int32_t width, std::int32_t decim
   return true;
 }
 
-bool check_integer_field(std::uint32_t bits, std::int32_t width) {
-  const std::string text = edited(0.0f, width, 0, false, bits);
+bool check_integer_field(std::uint32_t bits, const integer_shape& shape) {
+  const auto width = static_cast<std::int32_t>(shape.width);
   const auto value = std::bit_cast<std::int32_t>(bits);
+  const std::string text = edited(shape.width, [&](char* field) { shape.write(value, field); });
   const std::string expected = right_justified(std::to_string(value), width);
   if (text != expected) fail("another text than the decimal digits", text, bits, width, 0);
   if (text.front() == '*') return false;
-  const auto back = records::detail::read_integer_field(text);
+  const auto back = shape.read(text);
   if (back.failure != records::detail::field_failure::none || back.value != value) {
     fail("the field does not read back as the value", text, bits, width, 0);
   }
@@ -118,12 +117,16 @@ bool check_integer_field(std::uint32_t bits, std::int32_t width) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using testing_support::find_integer_shape;
+  using testing_support::find_real_shape;
+  using testing_support::integer_shapes;
+  using testing_support::real_shapes;
   if (size < 4) return -1;
   std::uint32_t bits = 0;
   std::memcpy(&bits, data, sizeof bits);
 
   // The vector file's fields, with their ranges stated outright.
-  const bool fitted = check_real_field(bits, 10, 5);
+  const bool fitted = check_real_field(bits, *find_real_shape(10, 5));
   const float value = std::bit_cast<float>(bits);
   if (std::isfinite(value)) {
     char buffer[64];
@@ -134,18 +137,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (fitted != in_range) fail("F10.5 asterisks out of step with its range", buffer, bits, 10, 5);
   }
   const auto integer = std::bit_cast<std::int32_t>(bits);
-  if (check_integer_field(bits, 5) != (integer >= -9999 && integer <= 99999)) {
+  if (check_integer_field(bits, *find_integer_shape(5)) != (integer >= -9999 && integer <= 99999)) {
     fail("I5 asterisks out of step with its range", {}, bits, 5, 0);
   }
-  if (check_integer_field(bits, 3) != (integer >= -99 && integer <= 999)) {
+  if (check_integer_field(bits, *find_integer_shape(3)) != (integer >= -99 && integer <= 999)) {
     fail("I3 asterisks out of step with its range", {}, bits, 3, 0);
   }
 
   if (size >= 6) {
-    const std::int32_t width = 1 + data[4] % records::max_field_width;
-    const std::int32_t decimals = data[5] % (width + 1);
-    check_real_field(bits, width, decimals);
-    check_integer_field(bits, width);
+    check_real_field(bits, real_shapes[data[4] % real_shapes.size()]);
+    check_integer_field(bits, integer_shapes[data[5] % integer_shapes.size()]);
   }
   return 0;
 }

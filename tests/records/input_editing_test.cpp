@@ -5,7 +5,9 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <fstream>
 #include <limits>
+#include <sstream>
 #include <string>
 
 #include "support/editing.hpp"
@@ -14,6 +16,8 @@ namespace records::detail {
 namespace {
 
 using namespace std::string_view_literals;
+using testing_support::read_integer;
+using testing_support::read_real;
 
 struct integer_case {
   int line;
@@ -25,20 +29,21 @@ struct integer_case {
 TEST(IntegerFieldInput, IgnoresBlanksAndKeepsTheSign) {
   const integer_case cases[] = {
       {__LINE__, "  -12 3 ", -123, field_failure::none},
-      {__LINE__, "", 0, field_failure::none},
       {__LINE__, "        ", 0, field_failure::none},
       {__LINE__, "       7", 7, field_failure::none},
       {__LINE__, "7       ", 7, field_failure::none},
       {__LINE__, "+5", 5, field_failure::none},
       {__LINE__, " + 5", 5, field_failure::none},
       {__LINE__, "-0", 0, field_failure::none},
-      {__LINE__, "00000000000000000012", 12, field_failure::none},
+      {__LINE__, "00000000000000000012", 12, field_failure::none},  // leading zeros are no digits
+      {__LINE__, "-0000000000000000002147483648", std::numeric_limits<std::int32_t>::min(),
+       field_failure::none},
       {__LINE__, "2147483647", 2147483647, field_failure::none},
       {__LINE__, "-2147483648", std::numeric_limits<std::int32_t>::min(), field_failure::none},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line << ": \"" << c.field << '"');
-    const auto result = read_integer_field(c.field);
+    const auto result = read_integer(c.field);
     EXPECT_EQ(result.failure, c.failure);
     EXPECT_EQ(result.value, c.value);
   }
@@ -60,10 +65,12 @@ TEST(IntegerFieldInput, RejectsAnythingButOneSignedRunOfDigits) {
       {__LINE__, "2147483648", 0, field_failure::out_of_range},
       {__LINE__, "-2147483649", 0, field_failure::out_of_range},
       {__LINE__, "99999999999999999999", 0, field_failure::out_of_range},
+      // 2^64 + 1: twenty digits that would wrap around to 1.
+      {__LINE__, "18446744073709551617", 0, field_failure::out_of_range},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line << ": \"" << c.field << '"');
-    EXPECT_EQ(read_integer_field(c.field).failure, c.failure);
+    EXPECT_EQ(read_integer(c.field).failure, c.failure);
   }
 }
 
@@ -103,23 +110,30 @@ TEST(RealFieldInput, ReadsEveryMantissaAndExponentSpelling) {
       {__LINE__, "12345E+1", 5, 1.2345f},  // implied fraction, then the exponent
       {__LINE__, " 12345-2", 3, 0.12345f},
       {__LINE__, "        ", 5, 0.0f},
-      {__LINE__, "", 5, 0.0f},
       {__LINE__, "   0E999", 0, 0.0f},
+      {__LINE__, "1E999999", 0, std::numeric_limits<float>::infinity()},
+      {__LINE__, "-1d-9999", 0, -0.0f},
+      {__LINE__, " - 1 . 5", 5, -1.5f},
+      {__LINE__, " 1 2 E 1", 5, 0.0012f},
+      {__LINE__, "1.5 E- 1", 3, 0.15f},
+      {__LINE__, "   .5e+1", 3, 5.0f},
+      {__LINE__, "       1", 0, 1.0f},
+      {__LINE__, "      1.", 5, 1.0f},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message()
                  << "line " << c.line << ": \"" << c.field << "\", d=" << c.decimals);
-    const auto result = read_real_field(c.field, c.decimals);
+    const auto result = read_real(c.field, c.decimals);
     ASSERT_EQ(result.failure, field_failure::none);
     expect_same_bits(result.value, c.value);
   }
 }
 
 TEST(RealFieldInput, KeepsTheSignOfZero) {
-  EXPECT_TRUE(std::signbit(read_real_field("-0.00000", 5).value));
-  EXPECT_TRUE(std::signbit(read_real_field("      -0", 5).value));
-  EXPECT_FALSE(std::signbit(read_real_field("        ", 5).value));
-  EXPECT_FALSE(std::signbit(read_real_field("+0.0", 5).value));
+  EXPECT_TRUE(std::signbit(read_real("-0.00000", 5).value));
+  EXPECT_TRUE(std::signbit(read_real("      -0", 5).value));
+  EXPECT_FALSE(std::signbit(read_real("        ", 5).value));
+  EXPECT_FALSE(std::signbit(read_real("+0.0", 5).value));
 }
 
 TEST(RealFieldInput, RoundsOnceToNearestEvenAtHalfway) {
@@ -133,10 +147,17 @@ TEST(RealFieldInput, RoundsOnceToNearestEvenAtHalfway) {
       // first would round it to the midpoint and then to 1.
       {__LINE__, "1.0000000596046448", 0, std::bit_cast<float>(0x3F800001u)},
       {__LINE__, "1.0000000596046447", 0, 1.0f},
+      // Nineteen significant digits are taken exactly, more through their text:
+      // 2^64 + 1 would wrap around to 1, and its first nineteen digits are a
+      // tenth of it.
+      {__LINE__, "9999999999999999999", 0, 9999999999999999999.0f},
+      {__LINE__, "18446744073709551617", 0, 18446744073709551617.0f},
+      {__LINE__, "100000000000000000001", 0, 100000000000000000001.0f},
+      {__LINE__, "000000000000000000000000001", 0, 1.0f},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line << ": \"" << c.field << '"');
-    expect_same_bits(read_real_field(c.field, c.decimals).value, c.value);
+    expect_same_bits(read_real(c.field, c.decimals).value, c.value);
   }
 }
 
@@ -161,7 +182,7 @@ TEST(RealFieldInput, OutOfRangeValuesBecomeInfinityOrZeroWithTheirSign) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line << ": \"" << c.field << '"');
-    const auto result = read_real_field(c.field, c.decimals);
+    const auto result = read_real(c.field, c.decimals);
     ASSERT_EQ(result.failure, field_failure::none);
     expect_same_bits(result.value, c.value);
   }
@@ -202,33 +223,19 @@ TEST(RealFieldInput, RejectsWhatIsNoDecimalReal) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line);
-    EXPECT_EQ(read_real_field(c.field, 5).failure, c.failure);
+    EXPECT_EQ(read_real(c.field, 5).failure, c.failure);
   }
 }
 
-TEST(NumericFieldInput, RejectsFieldsWiderThanAnyFormatAllows) {
-  const std::string wide(256, '1');
-  EXPECT_EQ(read_integer_field(wide).failure, field_failure::too_wide);
-  EXPECT_EQ(read_real_field(wide, 0).failure, field_failure::too_wide);
-  // The widest allowed field converts: 255 digits exceed binary32's range.
-  EXPECT_EQ(read_real_field(wide.substr(1), 0).value, std::numeric_limits<float>::infinity());
-}
-
-// Found by fuzz_fields (input "\x80\xff\x00", a real field of 256 blanks): the
-// quick routes for common shapes answered before the width was checked.
-TEST(NumericFieldInput, RejectsWideFieldsOfEveryShape) {
-  const std::string fields[] = {
-      std::string(256, ' '),
-      std::string(255, ' ') + "5",
-      std::string(254, ' ') + "-5",
-      std::string(250, ' ') + "1.2500",
-  };
-  for (const auto& field : fields) {
-    SCOPED_TRACE(testing::Message() << "field ending \"" << field.substr(248) << '"');
-    EXPECT_EQ(read_integer_field(field).failure, field_failure::too_wide);
-    EXPECT_EQ(read_real_field(field, 0).failure, field_failure::too_wide);
-    EXPECT_EQ(read_real_field(field, 5).failure, field_failure::too_wide);
-  }
+TEST(NumericFieldInput, TheWidestFieldConverts) {
+  const std::string digits(255, '1');
+  // 255 digits exceed binary32's range.
+  EXPECT_EQ((read_real_field<255, 0>(digits).value), std::numeric_limits<float>::infinity());
+  EXPECT_EQ(read_integer_field<255>(digits).failure, field_failure::out_of_range);
+  const std::string one = std::string(254, ' ') + "1";
+  // A point overrides even 255 implied decimals.
+  EXPECT_EQ((read_real_field<255, 255>(one.substr(1) + ".").value), 1.0f);
+  EXPECT_EQ(read_integer_field<255>(one).value, 1);
 }
 
 TEST(CharacterFieldInput, FitsTheFieldToTheItem) {
@@ -249,14 +256,40 @@ TEST(CharacterFieldInput, FitsTheFieldToTheItem) {
 namespace records::detail {
 namespace {
 
+TEST(FieldSweep, EveryCorpusDecimalThroughAnF8Point0FieldGivesItsExactBits) {
+  std::ifstream corpus(EIGPICK_TEST_DATA_DIR "/decimal-float32.txt");
+  ASSERT_TRUE(corpus) << "missing " EIGPICK_TEST_DATA_DIR "/decimal-float32.txt";
+  int count = 0;
+  int mismatches = 0;
+  for (std::string line; std::getline(corpus, line); ++count) {
+    std::istringstream fields(line);
+    std::string hex;
+    std::string decimal;
+    fields >> hex >> decimal;
+    ASSERT_LE(decimal.size(), 8u) << line;
+    const auto expected = static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
+    const std::string field = std::string(8 - decimal.size(), ' ') + decimal;
+    const auto bits = std::bit_cast<std::uint32_t>(read_real_field<8, 0>(field).value);
+    if (bits != expected && ++mismatches <= 10) {
+      ADD_FAILURE() << decimal << ": got " << std::hex << bits << ", want " << expected;
+    }
+  }
+  EXPECT_GT(count, 11000);
+  EXPECT_EQ(mismatches, 0);
+}
+
 // Every seventh 8-column field over a small alphabet of digits, blanks, signs,
-// points and an exponent letter: every route (the word-at-a-time shapes, the
-// bytewise scan, planned fields) must agree with the conversion by from_chars.
-TEST(RealFieldInput, QuickRoutesAgreeWithTheGeneralConversion) {
-  const char alphabet[] = {' ', '0', '1', '7', '9', '.', '-', '+', 'E'};
+// points and exponent letters: the word-at-a-time routes must scan exactly as
+// the bytewise scan does, and the one-division conversion must agree with the
+// conversion by from_chars.
+TEST(FieldSweep, WordRoutesAgreeWithTheBytewiseScanAndFromChars) {
+  const char alphabet[] = {' ', '0', '1', '9', '.', '-', '+', 'E', 'd'};
   constexpr std::size_t letters = sizeof alphabet;
   std::string field(8, ' ');
   int mismatches = 0;
+  const auto report = [&mismatches](const std::string& text, std::int32_t decimals) {
+    if (++mismatches <= 10) ADD_FAILURE() << '"' << text << "\" d=" << decimals;
+  };
   std::size_t total = 1;
   for (int i = 0; i < 8; ++i)
     total *= letters;
@@ -270,22 +303,23 @@ TEST(RealFieldInput, QuickRoutesAgreeWithTheGeneralConversion) {
       return a.failure == b.failure &&
              std::bit_cast<std::uint32_t>(a.value) == std::bit_cast<std::uint32_t>(b.value);
     };
-    for (const std::int32_t decimals : {0, 3, 5}) {
-      const auto general = testing_support::read_real_field_by_text(field, decimals);
-      // The route of a field whose width and decimals are known while compiling.
-      const auto planned = decimals == 0   ? read_real_field<8, 0>(field)
-                           : decimals == 3 ? read_real_field<8, 3>(field)
-                                           : read_real_field<8, 5>(field);
-      if ((!same(read_real_field(field, decimals), general) || !same(planned, general)) &&
-          ++mismatches <= 10) {
-        ADD_FAILURE() << '"' << field << "\" d=" << decimals;
+    const auto check = [&](std::string_view text, decomposed_number scanned, std::int32_t decimals,
+                           field_result<float> value) {
+      if (scanned != scan_number_bytewise(text, decimals) ||
+          !same(value, testing_support::read_real_field_by_text(text, decimals))) {
+        report(std::string(text), decimals);
       }
-    }
+    };
+    check(field, scan_number<8, 0>(field), 0, read_real_field<8, 0>(field));
+    check(field, scan_number<8, 3>(field), 3, read_real_field<8, 3>(field));
+    check(field, scan_number<8, 5>(field), 5, read_real_field<8, 5>(field));
+    // Narrower fields load their word in two parts.
+    const std::string_view last_five = std::string_view(field).substr(3);
+    check(last_five, scan_number<5, 3>(last_five), 3, read_real_field<5, 3>(last_five));
     const auto integer = read_integer_field<8>(field);
-    const auto general_integer = integer_value(scan_number_bytewise(field, 0), field);
-    if ((integer.failure != general_integer.failure || integer.value != general_integer.value) &&
-        ++mismatches <= 10) {
-      ADD_FAILURE() << '"' << field << "\" as I8";
+    const auto general_integer = integer_value(scan_number_bytewise(field, 0));
+    if (integer.failure != general_integer.failure || integer.value != general_integer.value) {
+      report(field, 0);
     }
   }
   EXPECT_EQ(mismatches, 0);

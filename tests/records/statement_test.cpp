@@ -4,11 +4,8 @@
 #include <sys/resource.h>
 
 #include <array>
-#include <bit>
 #include <csignal>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -216,36 +213,6 @@ TEST_F(Statement, AFailureClosesEveryUnitAndNamesTheSystemsReason) {
   error = fatal_error_of([&] { write<"(I5)">(units_, out(50), 1); });
   EXPECT_EQ(fatal_report(error).view(),
             "eigpick: unit 7, statement line 50: no file is connected to the unit");
-}
-
-TEST_F(Statement, EveryCorpusDecimalThroughAnF8Point0FieldGivesItsExactBits) {
-  std::ifstream corpus(EIGPICK_TEST_DATA_DIR "/decimal-float32.txt");
-  ASSERT_TRUE(corpus) << "missing " EIGPICK_TEST_DATA_DIR "/decimal-float32.txt";
-  std::vector<std::uint32_t> expected_bits;
-  std::vector<std::string> decimals;
-  std::string listing_text;
-  for (std::string line; std::getline(corpus, line);) {
-    std::istringstream fields(line);
-    std::string hex;
-    std::string decimal;
-    fields >> hex >> decimal;
-    ASSERT_LE(decimal.size(), 8u) << line;
-    expected_bits.push_back(static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16)));
-    decimals.push_back(decimal);
-    listing_text += std::string(8 - decimal.size(), ' ') + decimal + '\n';
-  }
-  ASSERT_GT(decimals.size(), 11000u);
-  listing(listing_text);
-  int mismatches = 0;
-  for (std::size_t n = 0; n < decimals.size(); ++n) {
-    float value = 0;
-    read<"(F8.0)">(units_, at(40), value);
-    const auto bits = std::bit_cast<std::uint32_t>(value);
-    if (bits != expected_bits[n] && ++mismatches <= 10) {
-      ADD_FAILURE() << decimals[n] << ": got " << std::hex << bits << ", want " << expected_bits[n];
-    }
-  }
-  EXPECT_EQ(mismatches, 0);
 }
 
 TEST_F(Statement, WritesBuildTheirRecordsFromLiteralsSkipsAndFields) {

@@ -5,17 +5,8 @@
 #include <charconv>
 #include <limits>
 
-#include "records/detail/field_limits.hpp"
-
 namespace records::detail {
 namespace {
-
-// A u64 holds any 19 decimal digits.
-constexpr std::int32_t mantissa_digit_limit = 19;
-
-// An exponent beyond this cannot change a result: a mantissa has at most
-// max_field_width digits, and no binary32 lies beyond 1e39 or below 1e-46.
-constexpr std::int32_t exponent_saturation = 100000;
 
 constexpr bool is_digit(char c) {
   return static_cast<unsigned char>(c - '0') <= 9;
@@ -57,12 +48,15 @@ bool scan_exponent(const char* at, const char* end, std::int32_t& exponent) {
 // Room for the text from_chars reads: sign, every mantissa digit, "e", exponent.
 using number_text = std::array<char, max_field_width + 24>;
 
-// The mantissa's digits as the field holds them, blanks and point left out.
-std::size_t copy_mantissa_digits(const decomposed_number& number, std::string_view field,
-                                 char* out) {
+// The significant digits of a field's mantissa as the field holds them: past the
+// blanks, the sign and the leading zeros, up to the exponent.
+std::size_t copy_significant_digits(std::string_view field, char* out) {
+  const char* at = skip_blanks(field.data(), field.data() + field.size());
+  const char* const end = field.data() + field.size();
+  if (at != end && (*at == '-' || *at == '+')) ++at;
   std::size_t length = 0;
-  for (const char c : field.substr(0, number.mantissa_end)) {
-    if (is_digit(c)) out[length++] = c;
+  for (; at != end && (is_digit(*at) || *at == '.' || *at == ' '); ++at) {
+    if (is_digit(*at) && (length != 0 || *at != '0')) out[length++] = *at;
   }
   return length;
 }
@@ -75,8 +69,6 @@ std::string_view failure_detail(field_failure failure) {
       return "a sign without digits";
     case field_failure::out_of_range:
       return "beyond the signed 32-bit range";
-    case field_failure::too_wide:
-      return "wider than any field";
     case field_failure::none:
     case field_failure::malformed:
       break;
@@ -84,111 +76,85 @@ std::string_view failure_detail(field_failure failure) {
   return {};
 }
 
-decomposed_number scan_number_rest(std::string_view field, const char* at, bool negative,
-                                   bool signed_field, mantissa_scan scan, std::int32_t decimals) {
-  const char* const end = field.data() + field.size();
+decomposed_number scan_number_bytewise(std::string_view field, std::int32_t decimals) {
+  const char* at = field.data();
+  const char* const end = at + field.size();
+  decomposed_number number;
+  for (;; ++at) {
+    if (at == end) return number;  // all blank: zero
+    if (*at != ' ') break;
+  }
+  const bool signed_field = *at == '-' || *at == '+';
+  if (*at == '-') number.flags = decomposed_number::negative;
+  at += signed_field ? 1 : 0;
+  std::int32_t digits = 0;
+  std::int32_t digits_before_point = -1;  // no point
   for (; at != end; ++at) {
     const auto digit = static_cast<unsigned char>(*at - '0');
     if (digit <= 9) {
-      // Past 19 digits the sum wraps around; it is not used then.
-      scan.mantissa = scan.mantissa * 10 + digit;
-      ++scan.digits;
-      scan.fraction_digits += scan.point ? 1 : 0;
-    } else if (*at == '.' && !scan.point) {
-      scan.point = true;
+      ++digits;
+      // Leading zeros leave the mantissa 0; past 19 significant digits it is
+      // not exact and stops growing.
+      if (number.mantissa < exact_mantissa_limit) {
+        number.mantissa = number.mantissa * 10 + digit;
+      } else {
+        number.flags |= decomposed_number::too_many_digits;
+      }
+    } else if (*at == '.' && digits_before_point < 0) {
+      digits_before_point = digits;
     } else if (*at != ' ') {
       break;
     }
   }
-  decomposed_number number;
-  number.mantissa = scan.mantissa;
-  number.digit_count = static_cast<std::uint8_t>(std::min(scan.digits, 255));
-  number.mantissa_end = static_cast<std::uint8_t>(at - field.data());
-  number.flags = static_cast<std::uint8_t>(
-      (negative ? decomposed_number::negative : 0) | (scan.point ? decomposed_number::point : 0) |
-      (scan.digits > mantissa_digit_limit ? decomposed_number::too_many_digits : 0));
-  if (scan.digits == 0) {
+  const bool point = digits_before_point >= 0;
+  if (digits == 0) {
     // A sign alone, blanks around it, is told apart from other text without digits.
-    const bool sign_alone = signed_field && !scan.point && at == end;
+    const bool sign_alone = signed_field && !point && at == end;
     number.failure = sign_alone ? field_failure::sign_only : field_failure::malformed;
     return number;
   }
+  if (point) number.flags |= decomposed_number::point;
   std::int32_t explicit_exponent = 0;
   if (at != end) {
     number.flags |= decomposed_number::exponent_given;
     if (!scan_exponent(at, end, explicit_exponent)) number.failure = field_failure::malformed;
   }
-  number.exponent = explicit_exponent - (scan.point ? scan.fraction_digits : decimals);
+  number.exponent = explicit_exponent - (point ? digits - digits_before_point : decimals);
   return number;
 }
 
-field_result<std::int32_t> integer_value_slowly(decomposed_number number, std::string_view field) {
-  if (number.failure != field_failure::none) return {0, number.failure};
-  if (number.has(decomposed_number::point) || number.has(decomposed_number::exponent_given)) {
-    return {0, field_failure::malformed};
-  }
-  // More than 19 digits: leading zeros may make a wide field long without making
-  // its value large.
-  number_text digits;
-  const std::size_t length = copy_mantissa_digits(number, field, digits.data());
-  std::size_t first = 0;
-  while (first < length && digits[first] == '0')
-    ++first;
-  if (length - first > 10) return {0, field_failure::out_of_range};
-  number.mantissa = 0;
-  for (std::size_t i = first; i < length; ++i)
-    number.mantissa = number.mantissa * 10 + static_cast<std::uint64_t>(digits[i] - '0');
-  number.flags &= static_cast<std::uint8_t>(~decomposed_number::too_many_digits);
-  return integer_value(number, field);
-}
-
+// The traps of std::from_chars are handled here, once: the text it reads is
+// built from the scan (no blank, no "+", no "inf" or "nan" can reach it), it
+// must take the whole text, and an out-of-range result, which leaves the value
+// alone, is decided from the digits.
 field_result<float> real_value_by_text(decomposed_number number, std::string_view field) {
   if (number.failure != field_failure::none) return {0.0f, number.failure};
   const bool negative = number.has(decomposed_number::negative);
-  if (number.mantissa == 0 && !number.has(decomposed_number::too_many_digits)) {
-    return {negative ? -0.0f : 0.0f};
-  }
+  const bool exact = !number.has(decomposed_number::too_many_digits);
+  if (exact && number.mantissa == 0) return {negative ? -0.0f : 0.0f};
   number_text text;
-  std::size_t length = 0;
-  if (negative) text[length++] = '-';
-  const std::size_t digits_at = length;
-  length += copy_mantissa_digits(number, field, text.data() + length);
-  text[length++] = 'e';
-  length = static_cast<std::size_t>(
-      std::to_chars(text.data() + length, text.data() + text.size(), number.exponent).ptr -
-      text.data());
+  char* at = text.data();
+  if (negative) *at++ = '-';
+  char* const digits_at = at;
+  // An exact mantissa has at most 19 digits, 20 would do for any u64.
+  at = exact ? std::to_chars(at, at + 20, number.mantissa).ptr
+             : at + copy_significant_digits(field, at);
+  const auto significant = static_cast<std::int32_t>(at - digits_at);
+  *at++ = 'e';
+  at = std::to_chars(at, text.data() + text.size(), number.exponent).ptr;
+  const auto length = static_cast<std::size_t>(at - text.data());
 
   float value = 0.0f;
   const auto [end, error] =
       std::from_chars(text.data(), text.data() + length, value, std::chars_format::scientific);
   if (error == std::errc::result_out_of_range) {
-    // from_chars leaves the value alone when the result is out of range; the
-    // digits tell which way: a leading digit at 10^0 or above overflowed, any
-    // other underflowed.
-    std::int32_t leading_zeros = 0;
-    while (leading_zeros < number.digit_count &&
-           text[digits_at + static_cast<std::size_t>(leading_zeros)] == '0') {
-      ++leading_zeros;
-    }
-    const std::int32_t significant = number.digit_count - leading_zeros;
+    // A leading digit at 10^0 or above overflowed, any other underflowed.
     const bool overflow = number.exponent + significant - 1 >= 0;
     const float magnitude = overflow ? std::numeric_limits<float>::infinity() : 0.0f;
     return {negative ? -magnitude : magnitude};
   }
   if (error != std::errc{} || end != text.data() + length) return {0.0f, field_failure::malformed};
   return {value};
-}
-
-field_result<std::int32_t> read_integer_field(std::string_view field) {
-  if (field.size() > static_cast<std::size_t>(max_field_width)) return {0, field_failure::too_wide};
-  return integer_value(scan_number(field, 0, true), field);
-}
-
-field_result<float> read_real_field(std::string_view field, std::int32_t decimals) {
-  if (field.size() > static_cast<std::size_t>(max_field_width)) {
-    return {0.0f, field_failure::too_wide};
-  }
-  return real_value(scan_number(field, decimals, false), field);
 }
 
 }  // namespace records::detail

@@ -1,11 +1,13 @@
 #pragma once
 
-#include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <span>
 #include <string_view>
+
+#include "records/detail/field_limits.hpp"
 
 namespace records::detail {
 
@@ -15,7 +17,6 @@ enum class field_failure : std::uint8_t {
   malformed,     // a character that cannot belong to the number, or no digits at all
   sign_only,     // a sign with nothing after it
   out_of_range,  // an I field beyond the signed 32-bit range
-  too_wide,      // wider than any field a format can describe
 };
 
 // Plain words for a failure, for the report; empty where the field text says it all.
@@ -31,60 +32,107 @@ struct field_result {
 // is an optional sign, a mantissa of digits with at most one point, and an
 // optional exponent ("E", "e", "D" or "d" with an optional sign, or a bare sign,
 // then digits). Its value is mantissa x 10^exponent, exactly while the mantissa
-// has at most 19 digits. Every conversion starts from this.
+// has at most 19 significant digits. Every conversion starts from this.
 struct decomposed_number {
   static constexpr std::uint8_t negative = 1;
   static constexpr std::uint8_t point = 2;
   static constexpr std::uint8_t exponent_given = 4;
   static constexpr std::uint8_t too_many_digits = 8;  // the mantissa is not exact
 
-  std::uint64_t mantissa = 0;     // the mantissa's digits as one integer
-  std::int32_t exponent = 0;      // the explicit exponent less the fraction digits
-  std::uint8_t digit_count = 0;   // mantissa digits, leading zeros included
-  std::uint8_t mantissa_end = 0;  // where the mantissa ends in the field
+  std::uint64_t mantissa = 0;  // the significant digits as one integer
+  std::int32_t exponent = 0;   // the explicit exponent less the fraction digits
   std::uint8_t flags = 0;
   field_failure failure = field_failure::none;
 
   bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
+  friend bool operator==(const decomposed_number&, const decomposed_number&) = default;
 };
 // Sixteen bytes of integers: passed and returned in two registers.
 static_assert(sizeof(decomposed_number) == 16);
 
-// What a scan has gathered of the mantissa so far.
-struct mantissa_scan {
-  std::uint64_t mantissa = 0;
-  std::int32_t digits = 0;
-  std::int32_t fraction_digits = 0;
-  bool point = false;
-};
+// A u64 holds any 19 decimal digits: a mantissa below 10^18 takes one more.
+inline constexpr std::uint64_t exact_mantissa_limit = 1000000000000000000;
 
-// A scan from `at` on, with what was gathered before it: the general case of
-// scan_number, for a blank inside the number, an exponent, or any other byte.
-[[gnu::noinline]] decomposed_number scan_number_rest(std::string_view field, const char* at,
-                                                     bool negative, bool signed_field,
-                                                     mantissa_scan scan, std::int32_t decimals);
+// An exponent beyond this cannot change a result: a mantissa has at most
+// max_field_width digits, and no binary32 lies beyond 1e39 or below 1e-46.
+// It lies above any exponent an eight-column field can spell.
+inline constexpr std::int32_t exponent_saturation = 1000000;
+
+// The bytewise scan, for any field of at most max_field_width bytes: the slow
+// path of scan_number, for wider fields and for whatever the word does not hold.
+[[gnu::noinline]] decomposed_number scan_number_bytewise(std::string_view field,
+                                                         std::int32_t decimals);
+
+// Fields of at most eight columns are scanned as one 64-bit word, a column a
+// byte, the last column in the highest byte and blanks before the first.
+namespace columns {
+
+inline constexpr std::uint64_t ones = 0x0101010101010101;
+inline constexpr std::uint64_t high_bits = ones * 0x80;
 
 // The lowest `count` bytes of a word set, count from 0 to 8.
 constexpr std::uint64_t low_bytes(int count) {
   return count >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
 }
 
+// Marks (high bits of bytes) as whole bytes, and how many there are.
+constexpr std::uint64_t whole_bytes(std::uint64_t marks) {
+  return (marks >> 7) * 0xFF;
+}
+constexpr std::int32_t count(std::uint64_t marks) {
+  return static_cast<std::int32_t>(((marks >> 7) * ones) >> 56);
+}
+
+// The high bit of every byte equal to `c`. Each byte is tested apart: the low
+// seven bits are added without a carry into the next byte.
+constexpr std::uint64_t bytes_equal(std::uint64_t word, char c) {
+  const std::uint64_t x = word ^ (ones * static_cast<unsigned char>(c));
+  return ~(((x & ~high_bits) + ~high_bits) | x) & high_bits;
+}
+
+// The high bit of every byte that holds a digit, whose value byte (word ^ '0's)
+// is 0 to 9.
+constexpr std::uint64_t digit_marks(std::uint64_t values) {
+  return ~(((values & ~high_bits) + ones * 0x76) | values) & high_bits;
+}
+
+// The byte whose high bit is `mark`.
+inline char byte_at(std::uint64_t word, std::uint64_t mark) {
+  return static_cast<char>(word >> (std::countr_zero(mark) - 7));
+}
+
 // Eight digit values, one a byte, the first (most significant) in the lowest,
 // joined pairwise into one number: two-digit values in every other byte,
 // four-digit ones in every other 16 bits, then the whole.
-constexpr std::uint64_t join_digits(std::uint64_t columns) {
-  std::uint64_t value = (columns * 10 + (columns >> 8)) & 0x00FF00FF00FF00FF;
+constexpr std::uint64_t join_digits(std::uint64_t digit_values) {
+  std::uint64_t value = (digit_values * 10 + (digit_values >> 8)) & 0x00FF00FF00FF00FF;
   value = (value * 100 + (value >> 16)) & 0x0000FFFF0000FFFF;
   return (value * 10000 + (value >> 32)) & 0xFFFFFFFF;
 }
 
-// The columns of a field of at most eight, as one 64-bit word with a column a
-// byte, the last in the highest and blanks before the first.
+template <typename Part>
+Part load(const char* at) {
+  Part part = 0;
+  std::memcpy(&part, at, sizeof part);
+  return part;
+}
+
+// A field of fewer than eight columns is loaded as two parts that may overlap.
 template <std::size_t Width>
-[[gnu::always_inline]] inline std::uint64_t field_word(const char* columns) {
+[[gnu::always_inline]] inline std::uint64_t field_word(const char* field) {
   static_assert(Width >= 1 && Width <= 8);
   std::uint64_t loaded = 0;
-  std::memcpy(&loaded, columns, Width);
+  if constexpr (Width == 8) {
+    loaded = load<std::uint64_t>(field);
+  } else if constexpr (Width >= 4) {
+    loaded = load<std::uint32_t>(field) |
+             (std::uint64_t{load<std::uint32_t>(field + Width - 4)} << (8 * (Width - 4)));
+  } else if constexpr (Width >= 2) {
+    loaded = load<std::uint16_t>(field) |
+             (std::uint64_t{load<std::uint16_t>(field + Width - 2)} << (8 * (Width - 2)));
+  } else {
+    loaded = load<std::uint8_t>(field);
+  }
   if constexpr (Width == 8) {
     return loaded;
   } else {
@@ -93,219 +141,210 @@ template <std::size_t Width>
   }
 }
 
-// The commonest field of a listing, a number with one digit before the point
-// that fills its field ("-0.21051" in F8.5): blanks, perhaps a sign, the digit,
-// the point in PointColumn and digits to the end, counted as in
-// scan_short_field. Its at most seven digits are the whole mantissa, and the
-// value is mantissa / 10^(7 - PointColumn), exact in one division. Checked with
-// constant masks only; false, with nothing set, for any other bytes.
-template <std::size_t Width, int PointColumn>
-[[gnu::always_inline]] inline bool scan_unit_digit_field(const char* columns,
-                                                         std::uint32_t& mantissa, bool& negative) {
-  static_assert(Width >= 1 && Width <= 8 && PointColumn >= 2 && PointColumn <= 7);
-  constexpr std::uint64_t ones = 0x0101010101010101;
-  constexpr std::uint64_t high_bits = ones * 0x80;
-  constexpr std::uint64_t point_column = low_bytes(PointColumn + 1) ^ low_bytes(PointColumn);
-  constexpr std::uint64_t fraction_columns = ~low_bytes(PointColumn + 1);
-  constexpr std::uint64_t unit_digit = low_bytes(PointColumn) ^ low_bytes(PointColumn - 1);
-  constexpr std::uint64_t blank_columns = low_bytes(PointColumn - 2);
-  if constexpr (std::endian::native != std::endian::little) return false;
-  const std::uint64_t word = field_word<Width>(columns);
-  const std::uint64_t values = word ^ (ones * '0');  // a digit's byte becomes 0 to 9
-  // A byte's high bit is clear exactly when it is a digit; the low seven bits are
-  // added apart, so no carry reaches the next byte.
-  const std::uint64_t not_digits = (((values & ~high_bits) + ones * 0x76) | values) & high_bits;
-  const auto sign = static_cast<char>(word >> (8 * (PointColumn - 2)));
-  if ((not_digits & (fraction_columns | unit_digit)) != 0 ||
+// The number that a format writes into a field of d decimals, 1 <= d <= 5, when
+// its integer part is one digit ("-0.21051" in F8.5): blanks, perhaps a sign,
+// the digit, the point and d digits to the end. Checked with constant masks
+// only; false, with `number` unset, for any other bytes.
+template <std::int32_t Decimals>
+[[gnu::always_inline]] inline bool scan_unit_digit(std::uint64_t word, decomposed_number& number) {
+  static_assert(Decimals >= 1 && Decimals <= 5);
+  constexpr int point_at = 7 - Decimals;
+  constexpr std::uint64_t point_column = low_bytes(point_at + 1) ^ low_bytes(point_at);
+  constexpr std::uint64_t fraction_columns = ~low_bytes(point_at + 1);
+  constexpr std::uint64_t unit_column = low_bytes(point_at) ^ low_bytes(point_at - 1);
+  constexpr std::uint64_t blank_columns = low_bytes(point_at - 2);
+  const std::uint64_t values = word ^ (ones * '0');
+  const std::uint64_t not_digits = ~digit_marks(values) & high_bits;
+  const auto sign = static_cast<char>(word >> (8 * (point_at - 2)));
+  if ((not_digits & (fraction_columns | unit_column)) != 0 ||
       (word & point_column) != ((ones * '.') & point_column) ||
       ((word ^ (ones * ' ')) & blank_columns) != 0 || (sign != ' ' && sign != '-' && sign != '+')) {
     return false;
   }
-  negative = sign == '-';
-  mantissa = static_cast<std::uint32_t>(
-      join_digits(((values & unit_digit) << 8) | (values & fraction_columns)));
+  // The unit digit moves up one column, over the point.
+  number.mantissa = join_digits(((values & unit_column) << 8) | (values & fraction_columns));
+  number.exponent = -Decimals;
+  number.flags = static_cast<std::uint8_t>(decomposed_number::point |
+                                           (sign == '-' ? decomposed_number::negative : 0));
+  number.failure = field_failure::none;
   return true;
 }
 
-// The commonest integer field, digits right-justified among blanks ("  17" in
-// I4), taken whole like scan_unit_digit_field: false, with nothing set, for
-// any other bytes, a sign among them.
-template <std::size_t Width>
-[[gnu::always_inline]] inline bool scan_unsigned_field(const char* columns, std::uint32_t& value) {
-  static_assert(Width >= 1 && Width <= 8);
-  constexpr std::uint64_t ones = 0x0101010101010101;
-  constexpr std::uint64_t high_bits = ones * 0x80;
-  if constexpr (std::endian::native != std::endian::little) return false;
-  const std::uint64_t word = field_word<Width>(columns);
+// Digits after blanks, as a format writes a positive integer ("  17" in I4),
+// false, with `number` unset, for any other bytes.
+[[gnu::always_inline]] inline bool scan_right_justified_digits(std::uint64_t word,
+                                                               decomposed_number& number) {
   const std::uint64_t values = word ^ (ones * '0');
-  const std::uint64_t not_digits = (((values & ~high_bits) + ones * 0x76) | values) & high_bits;
-  // The other columns as all-ones bytes: a run from the first column, all blanks.
-  const std::uint64_t others = (not_digits >> 7) * 0xFF;
+  // The other columns as whole bytes: a run from the first column, all blanks.
+  const std::uint64_t others = whole_bytes(~digit_marks(values) & high_bits);
   if ((others & (others + 1)) != 0 || others == ~std::uint64_t{0} ||
       ((word ^ (ones * ' ')) & others) != 0) {
     return false;
   }
-  value = static_cast<std::uint32_t>(join_digits(values & ~others));
+  number.mantissa = join_digits(values & ~others);
+  number.exponent = 0;
+  number.flags = 0;
+  number.failure = field_failure::none;
   return true;
 }
 
-// A field of at most eight columns in the shape a format gives a number that
-// fills it: leading blanks, an optional sign, digits, and, when PointColumn < 8,
-// a point with digits after it to the end, such as " -0.21051" in F8.5. The
-// field is taken as one 64-bit word, a column a byte, the last in the highest
-// and blanks before the first; PointColumn counts in that word. False, with
-// `number` unset, for any other bytes: the bytewise scan then takes the field.
-template <std::size_t Width, int PointColumn>
-[[gnu::always_inline]] inline bool scan_short_field(const char* columns, std::int32_t decimals,
-                                                    decomposed_number& number) {
-  static_assert(Width >= 1 && Width <= 8 && PointColumn >= 1 && PointColumn <= 8);
-  constexpr std::uint64_t ones = 0x0101010101010101;
-  constexpr std::uint64_t high_bits = ones * 0x80;
-  constexpr bool has_point = PointColumn < 8;
-  // Bytes below the point, and the point's byte; without a point, all and none.
-  constexpr std::uint64_t integer_columns = low_bytes(PointColumn);
-  constexpr std::uint64_t point_column = low_bytes(PointColumn + 1) ^ integer_columns;
-  constexpr std::uint64_t fraction_columns = ~(integer_columns | point_column);
-  if constexpr (std::endian::native != std::endian::little) return false;
-  const std::uint64_t word = field_word<Width>(columns);
-  const std::uint64_t values = word ^ (ones * '0');  // a digit's byte becomes 0 to 9
-  // A byte's high bit is clear exactly when it is a digit; the low seven bits are
-  // added apart, so no carry reaches the next byte.
-  const std::uint64_t not_digits = (((values & ~high_bits) + ones * 0x76) | values) & high_bits;
-  const std::uint64_t digits = ~not_digits & high_bits;
-  if ((digits & fraction_columns) != (high_bits & fraction_columns)) return false;
-  if ((word & point_column) != ((ones * '.') & point_column)) return false;
-  // The integer columns end in a run of digits; the columns before it form a
-  // prefix, blanks with perhaps a sign last.
-  const std::uint64_t integer_digits = ((digits & integer_columns) >> 7) * 0xFF;
-  const std::uint64_t before = integer_columns ^ integer_digits;
-  if (integer_digits == 0 || (before & (before + 1)) != 0) return false;
-  number = {};
-  if (const std::uint64_t not_blank = (word ^ (ones * ' ')) & before; not_blank != 0) {
-    const std::uint64_t last = before ^ (before >> 8);
-    const std::uint64_t sign = word & last;
-    if ((not_blank & ~last) != 0) return false;
-    if (sign == ((ones * '-') & last)) {
-      number.flags = decomposed_number::negative;
-    } else if (sign != ((ones * '+') & last)) {
-      return false;
+// The shape a format writes into a field of Width columns and Decimals
+// decimals, where it has one that constant masks can check.
+template <std::size_t Width, std::int32_t Decimals>
+[[gnu::always_inline]] inline bool scan_written_shape(std::uint64_t word,
+                                                      decomposed_number& number) {
+  if constexpr (Decimals == 0) {
+    return scan_right_justified_digits(word, number);
+  } else if constexpr (Decimals <= 5 && Width >= static_cast<std::size_t>(Decimals) + 2) {
+    return scan_unit_digit<Decimals>(word, number);
+  } else {
+    return false;
+  }
+}
+
+// Columns are found by the bit where they start (8 x their index): the marks of
+// a set of columns are their high bits, and the lowest mark less 7 is where
+// the first of them starts.
+inline int start_of_lowest(std::uint64_t marks) {
+  return __builtin_ctzll(marks) - 7;
+}
+
+inline char column_at(std::uint64_t word, int start) {
+  return static_cast<char>(word >> start);
+}
+
+// The blanks marked in `inner` taken out, the last first: the columns before
+// each move up one, a blank coming in first.
+inline std::uint64_t without_inner_blanks(std::uint64_t word, std::uint64_t inner) {
+  do {
+    const int start = 56 - std::countl_zero(inner);
+    const std::uint64_t before = (std::uint64_t{1} << start) - 1;
+    word = (word & ~(before | (std::uint64_t{0xFF} << start))) | ((word & before) << 8) | ' ';
+    inner = (inner & before) << 8;
+  } while (inner != 0);
+  return word;
+}
+
+inline constexpr std::uint32_t powers_of_ten[] = {1,      10,      100,      1000,     10000,
+                                                  100000, 1000000, 10000000, 100000000};
+
+// Any number that the word holds: blanks anywhere, a sign, a point anywhere, an
+// exponent. False, with `number` unset, for anything else: the bytewise scan
+// then finds what is wrong.
+inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_number& number) {
+  const std::uint64_t blanks = bytes_equal(word, ' ');
+  if (blanks == high_bits) {
+    number = {};
+    return true;
+  }
+  int first = start_of_lowest(~blanks & high_bits);  // the first column that is not blank
+  if (const std::uint64_t inner = blanks >> first; inner != 0) [[unlikely]] {
+    word = without_inner_blanks(word, inner << first);
+    first += 8 * count(inner);
+  }
+  const std::uint64_t values = word ^ (ones * '0');
+  const std::uint64_t digits = digit_marks(values);
+  // From the first column on, every column that is no digit: a sign first, a
+  // point, an exponent; all columns between them hold digits.
+  std::uint64_t others = ~digits & high_bits & (~std::uint64_t{0} << first);
+  number.flags = 0;
+  if (const char sign = column_at(word, first); sign == '-' || sign == '+') {
+    number.flags = sign == '-' ? decomposed_number::negative : std::uint8_t{0};
+    others &= others - 1;
+  }
+  // Every digit in its column, the rest zero, the point taken out by moving
+  // the columns before it up one.
+  std::uint64_t digit_values = values & whole_bytes(digits);
+  std::int32_t implied = decimals;
+  if (others != 0) {
+    if (const int point = start_of_lowest(others); column_at(word, point) == '.') {
+      others &= others - 1;
+      const std::uint64_t before = (std::uint64_t{1} << point) - 1;
+      digit_values = ((digit_values & before) << 8) | (digit_values & ~before);
+      implied = ((others != 0 ? start_of_lowest(others) : 64) - point) / 8 - 1;
+      number.flags |= decomposed_number::point;
     }
   }
-  // Blanks and sign read as leading zeros; the point is taken out by moving the
-  // integer columns up one, over it.
-  std::uint64_t mantissa_columns = values & ~before;
-  if constexpr (has_point) {
-    mantissa_columns =
-        ((mantissa_columns & integer_columns) << 8) | (mantissa_columns & fraction_columns);
-    number.flags |= decomposed_number::point;
-    number.exponent = PointColumn - 7;
-  } else {
-    number.exponent = -decimals;
+  const auto joined = static_cast<std::uint32_t>(join_digits(digit_values));
+  if (others == 0) {
+    if (digits == 0) return false;
+    number.mantissa = joined;
+    number.exponent = -implied;
+    number.failure = field_failure::none;
+    return true;
   }
-  number.mantissa = join_digits(mantissa_columns);
-  // The digits counted by summing their bytes into the top one.
-  number.digit_count = static_cast<std::uint8_t>(((digits >> 7) * ones) >> 56);
-  number.mantissa_end = static_cast<std::uint8_t>(Width);
+  // The exponent: "E", "e", "D" or "d" and an optional sign, or a bare sign,
+  // then only digits to the last column.
+  const int end = start_of_lowest(others);
+  int last = end;
+  char sign = column_at(word, end);
+  if (const char letter = static_cast<char>(sign | 0x20); letter == 'e' || letter == 'd') {
+    sign = '+';
+    if (((others >> end) & 0x8000) != 0) sign = column_at(word, last += 8);
+  }
+  if ((sign != '+' && sign != '-') || (others >> last) != 0x80 || last == 56 ||
+      (digits & ((std::uint64_t{1} << end) - 1)) == 0) {
+    return false;
+  }
+  const auto exponent = static_cast<std::int32_t>(joined % powers_of_ten[(56 - last) / 8]);
+  number.mantissa = joined / powers_of_ten[(64 - end) / 8];
+  number.exponent = (sign == '-' ? -exponent : exponent) - implied;
+  number.flags |= decomposed_number::exponent_given;
+  number.failure = field_failure::none;
   return true;
 }
 
-// Where a number that fills a field has its point, counted in the 64-bit word of
-// scan_short_field: d decimals put it d + 1 columns from the end; an integer
-// field has none.
-constexpr int filled_point_column(std::int32_t decimals, bool integer) {
-  return integer || decimals > 6 ? 8 : 7 - decimals;
+}  // namespace columns
+
+// Every shape of a field but the one its format writes, converted: the whole
+// word, then the bytewise scan. Out of line, so that a statement inlines only
+// the check of the shape its format writes.
+template <std::size_t Width, std::int32_t Decimals, typename Convert>
+[[gnu::noinline]] auto convert_other_shapes(std::string_view field, Convert convert) {
+  if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
+    if (decomposed_number number;
+        columns::scan_word(columns::field_word<Width>(field.data()), Decimals, number)) {
+      return convert(number);
+    }
+  }
+  return convert(scan_number_bytewise(field, Decimals));
 }
 
-// The bytewise scan of a field of at most max_field_width (255) bytes. Tight
-// loops take the usual shape (leading blanks, an optional sign, digits with at
-// most one point); at any other byte the scan goes on in scan_number_rest with
-// what it has gathered.
-[[gnu::always_inline]] inline decomposed_number scan_number_bytewise(std::string_view field,
-                                                                     std::int32_t decimals) {
-  const char* at = field.data();
-  const char* const end = at + field.size();
-  while (at != end && *at == ' ')
-    ++at;
-  if (at == end) return {};  // all blank: zero
-  const bool signed_field = *at == '-' || *at == '+';
-  const bool negative = *at == '-';
-  if (signed_field) ++at;
-  mantissa_scan scan;
-  const char* const first_digit = at;
-  for (; at != end && static_cast<unsigned char>(*at - '0') <= 9; ++at)
-    scan.mantissa = scan.mantissa * 10 + static_cast<unsigned char>(*at - '0');
-  scan.digits = static_cast<std::int32_t>(at - first_digit);
-  if (at != end && *at == '.') {
-    scan.point = true;
-    const char* const first_fraction = ++at;
-    for (; at != end && static_cast<unsigned char>(*at - '0') <= 9; ++at)
-      scan.mantissa = scan.mantissa * 10 + static_cast<unsigned char>(*at - '0');
-    scan.fraction_digits = static_cast<std::int32_t>(at - first_fraction);
-    scan.digits += scan.fraction_digits;
+// The one scanner: a field of Width columns whose number has Decimals implied
+// fraction digits (a point in the field overrides them), handed to `convert`.
+// A field of at most eight columns is taken as one word: first the shape its
+// format writes, then any shape; the bytewise scan takes wider fields and finds
+// what is wrong. `convert` is called on each route apart, so that it is
+// compiled with what the route knows of the number.
+template <std::size_t Width, std::int32_t Decimals, typename Convert>
+[[gnu::always_inline]] inline auto scan_number(std::string_view field, Convert convert) {
+  static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
+  static_assert(Decimals >= 0 && static_cast<std::size_t>(Decimals) <= Width);
+  if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
+    if (decomposed_number number; columns::scan_written_shape<Width, Decimals>(
+            columns::field_word<Width>(field.data()), number)) {
+      return convert(number);
+    }
   }
-  if (at != end || scan.digits == 0 || scan.digits > 19) [[unlikely]] {
-    return scan_number_rest(field, at, negative, signed_field, scan, decimals);
-  }
-  decomposed_number number;
-  number.mantissa = scan.mantissa;
-  number.exponent = -(scan.point ? scan.fraction_digits : decimals);
-  number.digit_count = static_cast<std::uint8_t>(scan.digits);
-  number.mantissa_end = static_cast<std::uint8_t>(field.size());
-  number.flags = static_cast<std::uint8_t>((negative ? decomposed_number::negative : 0) |
-                                           (scan.point ? decomposed_number::point : 0));
-  return number;
+  return convert_other_shapes<Width, Decimals>(field, convert);
 }
 
-// Scans a field of at most max_field_width (255) bytes, once. Without a point the
-// last `decimals` digits of the mantissa are its fraction; a point overrides them.
-// A field of Width <= 8 columns is first taken whole, its point (if any) looked
-// for where PointColumn says.
-template <std::size_t Width, int PointColumn>
-[[gnu::always_inline]] inline decomposed_number scan_number(std::string_view field,
-                                                            std::int32_t decimals) {
-  if constexpr (Width <= 8) {
-    decomposed_number number;
-    if (scan_short_field<Width, PointColumn>(field.data(), decimals, number)) return number;
-  }
-  return scan_number_bytewise(field, decimals);
-}
-
-// The same for a width and point worked out while running: eight-column fields
-// are taken whole.
-inline decomposed_number scan_number(std::string_view field, std::int32_t decimals, bool integer) {
-  if (field.size() != 8) return scan_number_bytewise(field, decimals);
-  switch (filled_point_column(decimals, integer)) {
-    case 1:
-      return scan_number<8, 1>(field, decimals);
-    case 2:
-      return scan_number<8, 2>(field, decimals);
-    case 3:
-      return scan_number<8, 3>(field, decimals);
-    case 4:
-      return scan_number<8, 4>(field, decimals);
-    case 5:
-      return scan_number<8, 5>(field, decimals);
-    case 6:
-      return scan_number<8, 6>(field, decimals);
-    case 7:
-      return scan_number<8, 7>(field, decimals);
-    default:
-      return scan_number<8, 8>(field, decimals);
-  }
+template <std::size_t Width, std::int32_t Decimals>
+decomposed_number scan_number(std::string_view field) {
+  return scan_number<Width, Decimals>(field, [](decomposed_number number) { return number; });
 }
 
 // Iw: an all-blank field is 0; a point or an exponent has no place in it.
-field_result<std::int32_t> integer_value_slowly(decomposed_number number, std::string_view field);
-
-inline field_result<std::int32_t> integer_value(decomposed_number number, std::string_view field) {
-  constexpr std::uint8_t not_plain = decomposed_number::point | decomposed_number::exponent_given |
-                                     decomposed_number::too_many_digits;
-  if (number.failure != field_failure::none || (number.flags & not_plain) != 0) [[unlikely]] {
-    return integer_value_slowly(number, field);
+inline field_result<std::int32_t> integer_value(decomposed_number number) {
+  if (number.failure != field_failure::none) [[unlikely]] {
+    return {0, number.failure};
+  }
+  if (number.has(decomposed_number::point | decomposed_number::exponent_given)) [[unlikely]] {
+    return {0, field_failure::malformed};
   }
   const bool negative = number.has(decomposed_number::negative);
   const std::uint64_t limit = (std::uint64_t{1} << 31) - (negative ? 0 : 1);
-  if (number.mantissa > limit) [[unlikely]] {
+  if (number.has(decomposed_number::too_many_digits) || number.mantissa > limit) [[unlikely]] {
     return {0, field_failure::out_of_range};
   }
   // Negated as unsigned, so that -2^31 needs no signed overflow.
@@ -314,16 +353,17 @@ inline field_result<std::int32_t> integer_value(decomposed_number number, std::s
 }
 
 // The std::from_chars route of real_value, for any number.
-field_result<float> real_value_by_text(decomposed_number number, std::string_view field);
+[[gnu::noinline]] field_result<float> real_value_by_text(decomposed_number number,
+                                                         std::string_view field);
 
 // 10^k for k <= 10 is exact in binary32, as is every integer up to 2^24, so one
 // division (or multiplication) of the two rounds the decimal value once, correctly.
-inline constexpr std::array<float, 11> exact_powers_of_ten = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                                              1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+inline constexpr float exact_powers_of_ten[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                                1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
 // Fw.d: the value rounded once to the nearest binary32, ties to even; beyond the
 // largest finite binary32 it is infinity and below the smallest subnormal it is
-// zero, with the sign. One exact division serves the common shapes; the rest go
+// zero, with the sign. One exact division serves the common numbers; the rest go
 // through std::from_chars, from the same scan and the field's digits.
 inline field_result<float> real_value(decomposed_number number, std::string_view field) {
   if (number.failure == field_failure::none && !number.has(decomposed_number::too_many_digits) &&
@@ -339,65 +379,20 @@ inline field_result<float> real_value(decomposed_number number, std::string_view
   return real_value_by_text(number, field);
 }
 
-// The conversions of a field of Width columns, the point of a number that fills
-// it in PointColumn (see scan_short_field). The common shape never leaves
-// registers: its decomposition goes straight to the value, apart from the
-// bytewise route that every other field takes.
-// Every shape but the commonest, out of line and shared by all the fields of one
-// width: a statement inlines only the word-at-a-time scan of its fields.
-template <std::size_t Width>
-[[gnu::noinline]] field_result<std::int32_t> read_integer_field_other_shapes(
-    std::string_view field) {
-  if constexpr (Width <= 8) {
-    decomposed_number number;
-    if (scan_short_field<Width, filled_point_column(0, true)>(field.data(), 0, number)) {
-      return integer_value(number, field);
-    }
-  }
-  return integer_value(scan_number_bytewise(field, 0), field);
-}
-
-template <std::size_t Width, std::int32_t Decimals>
-[[gnu::noinline]] field_result<float> read_real_field_other_shapes(std::string_view field) {
-  if constexpr (Width <= 8) {
-    decomposed_number number;
-    if (scan_short_field<Width, filled_point_column(Decimals, false)>(field.data(), Decimals,
-                                                                      number)) {
-      return real_value(number, field);
-    }
-  }
-  return real_value(scan_number_bytewise(field, Decimals), field);
-}
-
+// Iw of a field of Width columns (field.size() == Width).
 template <std::size_t Width>
 [[gnu::always_inline]] inline field_result<std::int32_t> read_integer_field(
     std::string_view field) {
-  if constexpr (Width <= 8) {
-    // Eight digits or fewer always fit.
-    if (std::uint32_t value = 0; scan_unsigned_field<Width>(field.data(), value)) {
-      return {static_cast<std::int32_t>(value)};
-    }
-  }
-  return read_integer_field_other_shapes<Width>(field);
+  return scan_number<Width, 0>(field,
+                               [](decomposed_number number) { return integer_value(number); });
 }
 
+// Fw.d of a field of Width columns (field.size() == Width).
 template <std::size_t Width, std::int32_t Decimals>
 [[gnu::always_inline]] inline field_result<float> read_real_field(std::string_view field) {
-  constexpr int point_column = filled_point_column(Decimals, false);
-  if constexpr (Width <= 8 && point_column >= 2 && point_column <= 7) {
-    std::uint32_t mantissa = 0;
-    bool negative = false;
-    if (scan_unit_digit_field<Width, point_column>(field.data(), mantissa, negative)) {
-      const float magnitude = static_cast<float>(mantissa) / exact_powers_of_ten[7 - point_column];
-      return {negative ? -magnitude : magnitude};
-    }
-  }
-  return read_real_field_other_shapes<Width, Decimals>(field);
+  return scan_number<Width, Decimals>(
+      field, [field](decomposed_number number) { return real_value(number, field); });
 }
-
-// The whole conversions of a field's text.
-field_result<std::int32_t> read_integer_field(std::string_view field);
-field_result<float> read_real_field(std::string_view field, std::int32_t decimals);
 
 // Aw into an item: the rightmost characters when the field is wider than the item,
 // the field followed by blanks when it is narrower.
