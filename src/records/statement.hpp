@@ -203,14 +203,52 @@ class record_input {
     if constexpr (!item_shape_of<Item>::spans) {
       take_value<Plan, First>(item);
     } else {
-      [&]<std::size_t... J>(std::index_sequence<J...>) {
-        (take_value<Plan, First + J>(item[J]), ...);
+      constexpr std::size_t count = item_shape_of<Item>::count;
+      std::size_t taken = 0;
+      if constexpr (is_real_run<Plan, First, count>()) {
+        // Real fields side by side, as a row of coefficients: taken at once
+        // where all are in the shape their format writes, else in one loop.
+        constexpr format_item field = Plan.fields[First];
+        const std::string_view text = input_.field_at(
+            record_, Plan.columns[First], field.width * static_cast<std::int32_t>(count));
+        if constexpr (field.width == 8 && field.decimals >= 1 && field.decimals <= 5 &&
+                      count % 2 == 0) {
+          if (detail::read_unit_digit_run<field.decimals, count>(text.data(), item.data()))
+              [[likely]] {
+            return;
+          }
+        }
+        taken =
+            detail::read_real_fields<static_cast<std::size_t>(field.width), field.decimals, count>(
+                text.data(), item.data());
       }
-      (std::make_index_sequence<item_shape_of<Item>::count>{});
+      // One by one from the first field the run did not take: a field that is
+      // no number is reported by its own route.
+      [&]<std::size_t... J>(std::index_sequence<J...>) {
+        ((J >= taken ? take_value<Plan, First + J>(item[J]) : void()), ...);
+      }
+      (std::make_index_sequence<count>{});
     }
   }
 
  private:
+  // Values First to First + Count - 1 take equal real fields side by side in
+  // one record, in the first pass over the format.
+  template <auto& Plan, std::size_t First, std::size_t Count>
+  static constexpr bool is_real_run() {
+    if (Count < 2 || First + Count > Plan.fields.size()) return false;
+    const format_item& first = Plan.fields[First];
+    for (std::size_t k = First; k < First + Count; ++k) {
+      if (Plan.fields[k] != first || first.kind != item_kind::real ||
+          Plan.between[k].records != 0 ||
+          Plan.columns[k] !=
+              Plan.columns[First] + first.width * static_cast<std::int32_t>(k - First)) {
+        return false;
+      }
+    }
+    return first.width * static_cast<std::int32_t>(Count) <= max_field_width;
+  }
+
   template <auto& Plan, std::size_t Index, typename Value>
   [[gnu::always_inline]] void take_value(Value& value) {
     using place = before_value<Plan, Index>;

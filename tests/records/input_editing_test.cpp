@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <limits>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -224,6 +225,72 @@ TEST(RealFieldInput, RejectsWhatIsNoDecimalReal) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line);
     EXPECT_EQ(read_real(c.field, 5).failure, c.failure);
+  }
+}
+
+// A row of real fields side by side is taken at once (all in the shape their
+// format writes) or in one loop: either way as its fields one by one.
+template <std::int32_t Decimals, std::size_t Count>
+void expect_row_as_its_fields(const std::string& row) {
+  std::array<float, Count> at_once{};
+  std::array<float, Count> looped{};
+  const bool all_written = read_unit_digit_run<Decimals, Count>(row.data(), at_once.data());
+  const std::size_t converted = read_real_fields<8, Decimals, Count>(row.data(), looped.data());
+  bool every_written = true;
+  for (std::size_t k = 0; k < Count; ++k) {
+    const std::string_view field = std::string_view(row).substr(8 * k, 8);
+    decomposed_number ignored;
+    every_written = every_written && columns::scan_written_shape<8, Decimals>(
+                                         columns::field_word<8>(field.data()), ignored);
+    const auto one = read_real_field<8, Decimals>(field);
+    SCOPED_TRACE(testing::Message() << '"' << row << "\" field " << k);
+    if (k < converted) expect_same_bits(looped[k], one.value);
+    if (k == converted) {
+      EXPECT_NE(one.failure, field_failure::none);
+    }
+    if (all_written) expect_same_bits(at_once[k], one.value);
+  }
+  EXPECT_EQ(all_written, every_written) << row;
+}
+
+TEST(RealFieldInput, RowsTakenAtOnceAgreeWithTheirFieldsOneByOne) {
+  std::mt19937 random(2026);
+  const std::string odd_bytes = " 0123456789.-+Ex";
+  const auto field = [&](std::int32_t decimals) {
+    // The written shape: blanks, a sign or blank, a digit, the point, digits.
+    std::string text(8, ' ');
+    text[static_cast<std::size_t>(5 - decimals)] = " -+"[random() % 3];
+    for (std::size_t k = static_cast<std::size_t>(6 - decimals); k < 8; ++k)
+      text[k] = static_cast<char>('0' + random() % 10);
+    text[static_cast<std::size_t>(7 - decimals)] = '.';
+    // One in eight fields with a byte of any other kind.
+    if (random() % 8 == 0) text[random() % 8] = odd_bytes[random() % odd_bytes.size()];
+    return text;
+  };
+  for (int n = 0; n < 2000; ++n) {
+    std::string row;
+    for (int k = 0; k < 6; ++k)
+      row += field(5);
+    expect_row_as_its_fields<5, 6>(row);
+    expect_row_as_its_fields<5, 4>(row.substr(0, 32));
+    const auto decimals = static_cast<std::int32_t>(1 + n % 4);
+    row.clear();
+    for (int k = 0; k < 4; ++k)
+      row += field(decimals);
+    switch (decimals) {
+      case 1:
+        expect_row_as_its_fields<1, 4>(row);
+        break;
+      case 2:
+        expect_row_as_its_fields<2, 4>(row);
+        break;
+      case 3:
+        expect_row_as_its_fields<3, 4>(row);
+        break;
+      default:
+        expect_row_as_its_fields<4, 4>(row);
+        break;
+    }
   }
 }
 

@@ -1,11 +1,18 @@
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <span>
 #include <string_view>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "records/detail/field_limits.hpp"
 
@@ -296,11 +303,9 @@ inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_numb
 
 }  // namespace columns
 
-// Every shape of a field but the one its format writes, converted: the whole
-// word, then the bytewise scan. Out of line, so that a statement inlines only
-// the check of the shape its format writes.
+// Any shape of a field, converted: the whole word, then the bytewise scan.
 template <std::size_t Width, std::int32_t Decimals, typename Convert>
-[[gnu::noinline]] auto convert_other_shapes(std::string_view field, Convert convert) {
+[[gnu::always_inline]] inline auto convert_any_shape(std::string_view field, Convert convert) {
   if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
     if (decomposed_number number;
         columns::scan_word(columns::field_word<Width>(field.data()), Decimals, number)) {
@@ -308,6 +313,13 @@ template <std::size_t Width, std::int32_t Decimals, typename Convert>
     }
   }
   return convert(scan_number_bytewise(field, Decimals));
+}
+
+// Every shape of a field but the one its format writes, out of line, so that a
+// statement inlines only the check of the shape its format writes.
+template <std::size_t Width, std::int32_t Decimals, typename Convert>
+[[gnu::noinline]] auto convert_other_shapes(std::string_view field, Convert convert) {
+  return convert_any_shape<Width, Decimals>(field, convert);
 }
 
 // The one scanner: a field of Width columns whose number has Decimals implied
@@ -392,6 +404,185 @@ template <std::size_t Width, std::int32_t Decimals>
 [[gnu::always_inline]] inline field_result<float> read_real_field(std::string_view field) {
   return scan_number<Width, Decimals>(
       field, [field](decomposed_number number) { return real_value(number, field); });
+}
+
+// Count fields of eight columns and Decimals decimals side by side, each in the
+// shape its format writes (see scan_unit_digit), taken at once: the same checks
+// and the same one division, sixteen columns to a vector. False, with nothing
+// stored, when any field has another shape; each is then scanned on its own.
+template <std::int32_t Decimals, std::size_t Count>
+[[gnu::always_inline]] inline bool read_unit_digit_run(const char* columns, float* values);
+
+#if defined(__SSE2__)
+namespace unit_digit_run {
+
+// Where the parts of a field lie, byte by byte, and how much each digit weighs.
+template <std::int32_t Decimals>
+struct layout {
+  static_assert(Decimals >= 1 && Decimals <= 5);
+  static constexpr int point_at = 7 - Decimals;
+  static constexpr int sign_at = point_at - 2;
+
+  // A byte mask for two fields, 0xFF where `part` says so.
+  template <typename Part>
+  static constexpr std::array<std::int8_t, 16> mask(Part part) {
+    std::array<std::int8_t, 16> bytes{};
+    for (int k = 0; k < 16; ++k)
+      bytes[static_cast<std::size_t>(k)] = part(k % 8) ? std::int8_t{-1} : std::int8_t{0};
+    return bytes;
+  }
+  static constexpr auto digits = mask([](int k) { return k == point_at - 1 || k > point_at; });
+  static constexpr auto point = mask([](int k) { return k == point_at; });
+  static constexpr auto sign = mask([](int k) { return k == sign_at; });
+  static constexpr auto blanks = mask([](int k) { return k <= sign_at; });
+
+  // The weight of each column in the mantissa, 10^Decimals for the unit digit,
+  // split into a pair weight (columns 2q, 2q + 1) times a quad weight (pairs
+  // 2r, 2r + 1), each small enough for 16 bits.
+  static constexpr std::int32_t weight(int k) {
+    if (k != point_at - 1 && k <= point_at) return 0;
+    std::int32_t w = 1;
+    for (int j = k == point_at - 1 ? point_at + 1 : k + 1; j < 8; ++j)
+      w *= 10;
+    return w;
+  }
+  static constexpr std::int32_t quad_weight(int pair) {
+    const std::int32_t low = weight(2 * pair + 1) != 0 ? weight(2 * pair + 1) : weight(2 * pair);
+    return low > 10000 ? low / 10 : low;
+  }
+  static constexpr std::array<std::int16_t, 8> pair_weights = [] {
+    std::array<std::int16_t, 8> w{};
+    for (int k = 0; k < 8; ++k) {
+      const std::int32_t quad = quad_weight(k / 2);
+      w[static_cast<std::size_t>(k)] = static_cast<std::int16_t>(quad == 0 ? 0 : weight(k) / quad);
+    }
+    return w;
+  }();
+  static constexpr std::array<std::int16_t, 8> quad_weights = [] {
+    std::array<std::int16_t, 8> w{};
+    for (int k = 0; k < 8; ++k)
+      w[static_cast<std::size_t>(k)] = static_cast<std::int16_t>(quad_weight(k % 4));
+    return w;
+  }();
+};
+
+template <typename Array>
+inline __m128i vector_of(const Array& bytes) {
+  __m128i v;
+  std::memcpy(&v, bytes.data(), 16);
+  return v;
+}
+
+// Two fields: false when either has another shape, else the two halves of
+// each field's mantissa as four 32-bit lanes, and the sign bytes.
+template <std::int32_t Decimals>
+[[gnu::always_inline]] inline bool two_fields(const char* columns, __m128i& halves,
+                                              __m128i& minus) {
+  using parts = layout<Decimals>;
+  __m128i text;
+  std::memcpy(&text, columns, 16);
+  const __m128i digits = _mm_sub_epi8(text, _mm_set1_epi8('0'));
+  const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(digits, _mm_set1_epi8(9)), digits);
+  const __m128i sign = vector_of(parts::sign);
+  minus = _mm_and_si128(_mm_cmpeq_epi8(text, _mm_set1_epi8('-')), sign);
+  const __m128i plus = _mm_cmpeq_epi8(text, _mm_set1_epi8('+'));
+  const __m128i fits = _mm_or_si128(
+      _mm_or_si128(
+          _mm_and_si128(is_digit, vector_of(parts::digits)),
+          _mm_and_si128(_mm_cmpeq_epi8(text, _mm_set1_epi8('.')), vector_of(parts::point))),
+      _mm_or_si128(
+          _mm_and_si128(_mm_cmpeq_epi8(text, _mm_set1_epi8(' ')), vector_of(parts::blanks)),
+          _mm_or_si128(minus, _mm_and_si128(plus, sign))));
+  if (_mm_movemask_epi8(fits) != 0xFFFF) return false;
+  const __m128i values = _mm_and_si128(digits, vector_of(parts::digits));
+  const __m128i pair_weights = vector_of(parts::pair_weights);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i pairs =
+      _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(values, zero), pair_weights),
+                      _mm_madd_epi16(_mm_unpackhi_epi8(values, zero), pair_weights));
+  halves = _mm_madd_epi16(pairs, vector_of(parts::quad_weights));
+  return true;
+}
+
+// The values of four fields from their mantissa halves and sign bytes.
+template <std::int32_t Decimals>
+[[gnu::always_inline]] inline __m128 four_values(__m128i first, __m128i second, __m128i first_minus,
+                                                 __m128i second_minus) {
+  const auto lanes = [](__m128i a, __m128i b, auto order) {
+    return _mm_castps_si128(
+        _mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), decltype(order)::value));
+  };
+  using even = std::integral_constant<int, _MM_SHUFFLE(2, 0, 2, 0)>;
+  using odd = std::integral_constant<int, _MM_SHUFFLE(3, 1, 3, 1)>;
+  const __m128i mantissas =
+      _mm_add_epi32(lanes(first, second, even{}), lanes(first, second, odd{}));
+  // The sign byte lies in a field's first four columns, or in its fifth for
+  // one decimal.
+  const __m128i minus = layout<Decimals>::sign_at < 4 ? lanes(first_minus, second_minus, even{})
+                                                      : lanes(first_minus, second_minus, odd{});
+  const __m128i negative =
+      _mm_andnot_si128(_mm_cmpeq_epi32(minus, _mm_setzero_si128()),
+                       _mm_set1_epi32(std::numeric_limits<std::int32_t>::min()));
+  const __m128 magnitudes =
+      _mm_div_ps(_mm_cvtepi32_ps(mantissas), _mm_set1_ps(exact_powers_of_ten[Decimals]));
+  return _mm_xor_ps(magnitudes, _mm_castsi128_ps(negative));
+}
+
+}  // namespace unit_digit_run
+
+template <std::int32_t Decimals, std::size_t Count>
+[[gnu::always_inline]] inline bool read_unit_digit_run(const char* columns, float* values) {
+  static_assert(Count % 2 == 0);
+  __m128i halves[Count / 2];  // NOLINT(cppcoreguidelines-avoid-c-arrays)
+  __m128i minus[Count / 2];   // NOLINT(cppcoreguidelines-avoid-c-arrays)
+  for (std::size_t k = 0; k < Count / 2; ++k) {
+    if (!unit_digit_run::two_fields<Decimals>(columns + 16 * k, halves[k], minus[k])) {
+      return false;
+    }
+  }
+  for (std::size_t k = 0; k + 1 < Count / 2; k += 2) {
+    _mm_storeu_ps(values + 2 * k, unit_digit_run::four_values<Decimals>(halves[k], halves[k + 1],
+                                                                        minus[k], minus[k + 1]));
+  }
+  if constexpr (Count % 4 == 2) {
+    constexpr std::size_t last = Count / 2 - 1;
+    const __m128 two =
+        unit_digit_run::four_values<Decimals>(halves[last], halves[last], minus[last], minus[last]);
+    _mm_storel_pi(reinterpret_cast<__m64*>(values + Count - 2), two);
+  }
+  return true;
+}
+#else
+template <std::int32_t Decimals, std::size_t Count>
+inline bool read_unit_digit_run(const char*, float*) {
+  return false;
+}
+#endif
+
+// Count real fields of Width columns side by side, each scanned on its own in
+// one loop out of line: a row whose fields are not all in their written shape
+// pays for one call, not one a field. Returns how many fields were converted
+// before the first whose text is no number.
+template <std::size_t Width, std::int32_t Decimals, std::size_t Count>
+[[gnu::noinline]] std::size_t read_real_fields(const char* columns, float* values) {
+  for (std::size_t k = 0; k < Count; ++k) {
+    const std::string_view field(columns + Width * k, Width);
+    const auto convert = [field](decomposed_number number) { return real_value(number, field); };
+    field_result<float> result;
+    if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
+      if (decomposed_number number; columns::scan_written_shape<Width, Decimals>(
+              columns::field_word<Width>(field.data()), number)) {
+        result = convert(number);
+      } else {
+        result = convert_any_shape<Width, Decimals>(field, convert);
+      }
+    } else {
+      result = convert_any_shape<Width, Decimals>(field, convert);
+    }
+    if (result.failure != field_failure::none) return k;
+    values[k] = result.value;
+  }
+  return Count;
 }
 
 // Aw into an item: the rightmost characters when the field is wider than the item,
