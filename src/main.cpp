@@ -26,8 +26,9 @@ int write_all(int fd, std::string_view text) {
 }
 
 // The line and its newline go out in one write(2), so the reports of runs that
-// share a terminal or a log never interleave.
-void report(records::report_line line) {
+// share a terminal or a log never interleave. Every report is made out of line:
+// its room is taken on the stack only when there is something to report.
+[[gnu::noinline, gnu::cold]] void report(records::report_line line) {
   // A line that fills its buffer gives its last byte up to the newline.
   if (line.view().size() == line.capacity()) line.pop_back();
   line.push_back('\n');
@@ -35,9 +36,13 @@ void report(records::report_line line) {
   write_all(STDERR_FILENO, line.view());
 }
 
+[[gnu::noinline, gnu::cold]] void report_fatal(const records::fatal_error& error) {
+  report(records::fatal_report(error));
+}
+
 // Whatever escaped the run, its units were closed as it unwound, as after any
 // fatal error.
-void report_unexpected(std::string_view what) {
+[[gnu::noinline, gnu::cold]] void report_unexpected(std::string_view what) {
   records::report_line line(std::string_view("eigpick: unexpected failure: "));
   records::append_printable(line, what);
   report(line);
@@ -84,11 +89,15 @@ std::string_view answer_for(int argc, char** argv) {
   return {};
 }
 
+[[gnu::noinline, gnu::cold]] void report_plain(std::string_view text, std::string_view reason) {
+  records::report_line line(text);
+  line.append(reason);
+  report(line);
+}
+
 int print_answer(std::string_view text) {
   if (const int error_number = write_all(STDOUT_FILENO, text); error_number != 0) {
-    records::report_line line(std::string_view("eigpick: cannot write to standard output: "));
-    line.append(std::strerror(error_number));
-    report(line);
+    report_plain("eigpick: cannot write to standard output: ", std::strerror(error_number));
     return 1;
   }
   return 0;
@@ -100,7 +109,7 @@ int run_and_report() {
     extract::run_extraction();
     return 0;
   } catch (const records::fatal_error& error) {
-    report(records::fatal_report(error));
+    report_fatal(error);
   } catch (const std::exception& error) {
     report_unexpected(error.what());
   } catch (...) {
@@ -151,8 +160,7 @@ int main(int argc, char** argv) {
     return print_answer(answer);
   }
   if (!secure_standard_descriptors()) {
-    report(records::report_line(std::string_view(
-        "eigpick: cannot open /dev/null in place of a closed standard descriptor")));
+    report_plain("eigpick: cannot open /dev/null in place of a closed standard descriptor", {});
     return 1;
   }
   // A file size limit or a reader that went away then refuses the write, which is

@@ -123,14 +123,14 @@ detail::unit& unit_table::prepare(const statement_params& params, std::string_vi
     // An earlier connection of the unit ends here; its close is checked.
     if (in_use_[i] && slot(i)->number == params.unit) {
       if (const int error_number = release(i); error_number != 0) {
-        raise_close_failure(*slot(i), error_number);
+        raise_unit_error(*slot(i), condition::cannot_close, 0, error_number);
       }
     }
     if (!in_use_[i] && free_slot == detail::max_units) free_slot = i;
   }
   detail::unit_buffers* const buffers =
       free_slot == detail::max_units ? nullptr : detail::take_unit_buffers();
-  if (buffers == nullptr) raise(open_error(params, file_name, EMFILE));
+  if (buffers == nullptr) raise_open_error(params, file_name, EMFILE);
   detail::unit& unit = *new (slot(free_slot)) detail::unit;
   in_use_[free_slot] = true;
   unit.buffers = buffers;
@@ -138,7 +138,7 @@ detail::unit& unit_table::prepare(const statement_params& params, std::string_vi
   unit.source = params.source;
   unit.statement_line = params.statement_line;
   if (!unit.file_name.assign(file_name, unit.buffers->long_file_name)) {
-    raise(open_error(params, file_name, ENAMETOOLONG));
+    raise_open_error(params, file_name, ENAMETOOLONG);
   }
   return unit;
 }
@@ -153,14 +153,14 @@ void unit_table::st_open(const statement_params& params, std::string_view file_n
     if (identify_by_name(unit.file_name.c_str(), unit.opened)) {
       refuse_second_connection(params, unit);
     }
-    raise(open_error(params, file_name, error_number));
+    raise_open_error(params, file_name, error_number);
   }
   refuse_second_connection(params, unit);
   if (unit.for_writing) {
     take_standard_stream(unit);
     if (unit.regular_file && !unit.inherited) {
       if (const int error_number = lock_for_writing(unit.fd); error_number != 0) {
-        raise(open_error(params, file_name, error_number));
+        raise_open_error(params, file_name, error_number);
       }
     }
   }
@@ -179,16 +179,23 @@ void unit_table::refuse_second_connection(const statement_params& params,
     detail::file_identity now;
     if (!identify(other.fd, now)) now = other.opened;
     if (!unit.opened.same_file(now)) continue;
-    fatal_error error = open_error(params, unit.file_name.view(), 0);
+    raise_open_error(params, unit.file_name.view(), 0, &other);
+  }
+}
+
+void unit_table::raise_open_error(const statement_params& params, std::string_view file_name,
+                                  int error_number, const detail::unit* same_file_as) {
+  fatal_error error = open_error(params, file_name, error_number);
+  if (same_file_as != nullptr) {
     error.detail = "it is the same file as ";
-    append_printable(error.detail, other.file_name.view());
+    append_printable(error.detail, same_file_as->file_name.view());
     char number[16];
-    const auto end = std::to_chars(number, number + sizeof number, other.number).ptr;
+    const auto end = std::to_chars(number, number + sizeof number, same_file_as->number).ptr;
     error.detail.append(" (unit ");
     error.detail.append({number, static_cast<std::size_t>(end - number)});
     error.detail.push_back(')');
-    raise(error);
   }
+  raise(error);
 }
 
 // A file to write that is the process's standard output or error, under any
@@ -216,14 +223,15 @@ detail::unit* unit_table::find(std::int32_t number) {
 detail::unit& unit_table::find_for(const statement_params& params) {
   last_used_ = find(params.unit);
   if (last_used_ == nullptr) [[unlikely]] {
-    fatal_error error;
-    error.what_happened = condition::unit_not_connected;
-    error.source = params.source;
-    error.statement_line = params.statement_line;
-    error.unit = params.unit;
-    raise(error);
+    raise_not_connected(params);
   }
   return *last_used_;
+}
+
+void unit_table::raise_not_connected(const statement_params& params) {
+  fatal_error error;
+  error.what_happened = condition::unit_not_connected;
+  fail(params, error);
 }
 
 void unit_table::fail(const statement_params& params, fatal_error error) {
@@ -252,19 +260,20 @@ void unit_table::close_unit(std::size_t index) {
   } else if (!unit.for_writing && unit.regular_file) {
     detail::file_identity now;
     if (identify(unit.fd, now) && !now.same_contents(unit.opened)) {
-      raise(unit_error(unit, condition::changed_while_read, unit.statement_line));
+      raise_unit_error(unit, condition::changed_while_read, unit.statement_line, 0);
     }
   }
   if (const int error_number = release(index); error_number != 0) {
-    raise_close_failure(unit, error_number);
+    raise_unit_error(unit, condition::cannot_close, 0, error_number);
   }
 }
 
-// The records may not all be in the file: that is no normal end. The freed slot
-// still holds the unit's names.
-void unit_table::raise_close_failure(const detail::unit& unit, int error_number) {
-  fatal_error error = unit_error(unit, condition::cannot_close, 0);
-  error.detail = system_reason(error_number);
+// A close refused: the records may not all be in the file, which is no normal
+// end. The freed slot still holds the unit's names.
+void unit_table::raise_unit_error(const detail::unit& unit, condition what_happened,
+                                  std::int32_t statement_line, int error_number) {
+  fatal_error error = unit_error(unit, what_happened, statement_line);
+  if (error_number != 0) error.detail = system_reason(error_number);
   raise(error);
 }
 

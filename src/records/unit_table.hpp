@@ -63,7 +63,8 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   // Ends the run after a statement's failure: the error is given the
   // statement's source, line, unit and file, every unit is closed (all that was
   // written stays in its file), and the error unwinds to the process entry.
-  [[noreturn]] void fail(const statement_params& params, fatal_error error);
+  [[noreturn, gnu::noinline, gnu::cold]] void fail(const statement_params& params,
+                                                   fatal_error error);
 
  private:
   detail::unit* slot(std::size_t index) { return states_.slot(index); }
@@ -77,12 +78,21 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   }
   detail::unit* find(std::int32_t number);
   [[gnu::noinline]] detail::unit& find_for(const statement_params& params);
+  [[noreturn, gnu::noinline, gnu::cold]] void raise_not_connected(const statement_params& params);
   // A free slot for `number`, after closing any earlier connection of it.
   detail::unit& prepare(const statement_params& params, std::string_view file_name);
   void refuse_second_connection(const statement_params& params, const detail::unit& unit);
   void take_standard_stream(detail::unit& unit);
   void close_unit(std::size_t index);
-  [[noreturn]] void raise_close_failure(const detail::unit& unit, int error_number);
+  // The failures of opening and closing, built out of the way of the calls
+  // that meet them.
+  [[noreturn, gnu::noinline, gnu::cold]] void raise_open_error(
+      const statement_params& params, std::string_view file_name, int error_number,
+      const detail::unit* same_file_as = nullptr);
+  [[noreturn, gnu::noinline, gnu::cold]] void raise_unit_error(const detail::unit& unit,
+                                                               condition what_happened,
+                                                               std::int32_t statement_line,
+                                                               int error_number);
   // Ends a unit's connection and frees its slot; returns 0, or why the system
   // refused to close the descriptor.
   int release(std::size_t index);
