@@ -33,21 +33,8 @@ void raise_bad_field(unit_table& units, const statement_params& params,
   units.fail(params, error);
 }
 
-void raise_refused_write(unit_table& units, const statement_params& params,
-                         const detail::output_channel& output) {
-  const detail::write_refusal& refusal = output.refusal();
-  fatal_error error;
-  error.what_happened = condition::cannot_write;
-  error.detail = refusal.error_number != 0 ? system_reason(refusal.error_number)
-                                           : std::string_view("the system accepted no bytes");
-  if (refusal.cut_back_error_number != 0) {
-    error.detail.append(" (cutting the file back to its last whole record failed: ");
-    error.detail.append(system_reason(refusal.cut_back_error_number));
-    error.detail.append("; it may end inside a record)");
-  } else if (refusal.may_end_inside_record) {
-    error.detail.append(" (the file may end inside a record)");
-  }
-  units.fail(params, error);
+void raise_refused_write(unit_table& units, const statement_params& params) {
+  units.fail_write(params.unit);
 }
 
 int compare_padded(std::string_view first, std::string_view second) {

@@ -179,8 +179,8 @@ constexpr const between_fields& after_values(std::size_t values) {
                                                             item_kind kind, std::string_view field,
                                                             std::int32_t first_column,
                                                             detail::field_failure failure);
-[[noreturn, gnu::noinline, gnu::cold]] void raise_refused_write(
-    unit_table& units, const statement_params& params, const detail::output_channel& output);
+[[noreturn, gnu::noinline, gnu::cold]] void raise_refused_write(unit_table& units,
+                                                                const statement_params& params);
 
 // A read statement as it runs: the unit's records, the current one at hand.
 class record_input {
@@ -290,7 +290,7 @@ class record_output {
   char* reserve(std::size_t count) {
     char* const bytes = output_.reserve(count);
     if (bytes == nullptr) [[unlikely]] {
-      raise_refused_write(units_, params_, output_);
+      raise_refused_write(units_, params_);
     }
     return bytes;
   }
@@ -383,11 +383,11 @@ class record_output {
     between<Plan>(after_values<Plan>(values.size()));
   }
 
-  // The statement's last record ends, and its bytes go to the file.
+  // The statement's last record ends; its bytes wait with the others.
   void end() {
     *reserve(1) = '\n';
     if (!output_.end_statement()) [[unlikely]] {
-      raise_refused_write(units_, params_, output_);
+      raise_refused_write(units_, params_);
     }
   }
 
@@ -451,12 +451,13 @@ template <format_text Text, typename... Items>
 
 // One whole write statement: a new record begins, each item is edited into its
 // field in list order, the format is carried on through literals, skips and
-// slashes to its next field or its end, and the last record ends; the
-// statement's records then reach the file. Items are 32-bit integers and reals,
+// slashes to its next field or its end, and the last record ends; the records
+// wait with the unit's others until the run reads on, the buffer is full or the
+// unit is closed, and then reach the file. Items are 32-bit integers and reals,
 // fixed-extent spans of them, or one span of reals of any length as the only
 // item. Checked while compiling like `read`; a fixed list must also give every
 // field of one pass over the format an item. A failure raises fatal_error, the
-// file cut back to the records of the statements before.
+// file cut back to the records of the statements the file took whole.
 template <format_text Text, typename... Items>
 void write(unit_table& units, const statement_params& params, const Items&... items) {
   constexpr item_problem problem = compile_time::problem_of<Text, true, Items...>();

@@ -122,6 +122,7 @@ detail::unit& unit_table::prepare(const statement_params& params, std::string_vi
   for (std::size_t i = 0; i < detail::max_units; ++i) {
     // An earlier connection of the unit ends here; its close is checked.
     if (in_use_[i] && slot(i)->number == params.unit) {
+      if (!slot(i)->output.hand_to_file()) fail_write(params.unit);
       if (const int error_number = release(i); error_number != 0) {
         raise_unit_error(*slot(i), condition::cannot_close, 0, error_number);
       }
@@ -253,8 +254,32 @@ int unit_table::release(std::size_t index) {
   return errno;
 }
 
+void unit_table::hand_over_output() {
+  gathered_output_ = false;
+  for (std::size_t i = 0; i < detail::max_units; ++i) {
+    if (in_use_[i] && !slot(i)->output.hand_to_file()) fail_write(slot(i)->number);
+  }
+}
+
+void unit_table::fail_write(std::int32_t unit) {
+  const detail::unit& refused = *find(unit);
+  const detail::write_refusal& refusal = refused.output.refusal();
+  fatal_error error = unit_error(refused, condition::cannot_write, refusal.statement_line);
+  error.detail = refusal.error_number != 0 ? system_reason(refusal.error_number)
+                                           : std::string_view("the system accepted no bytes");
+  if (refusal.cut_back_error_number != 0) {
+    error.detail.append(" (cutting the file back to its last whole record failed: ");
+    error.detail.append(system_reason(refusal.cut_back_error_number));
+    error.detail.append("; it may end inside a record)");
+  } else if (refusal.may_end_inside_record) {
+    error.detail.append(" (the file may end inside a record)");
+  }
+  raise(error);
+}
+
 void unit_table::close_unit(std::size_t index) {
   detail::unit& unit = *slot(index);
+  if (!unit.output.hand_to_file()) fail_write(unit.number);
   if (unit.drain_before_close) {
     drain(unit);
   } else if (!unit.for_writing && unit.regular_file) {
@@ -296,7 +321,11 @@ int unit_table::abandon_all() {
     if (first_failure == 0) first_failure = error_number;
   };
   for (std::size_t i = 0; i < detail::max_units; ++i) {
-    if (in_use_[i] && !slot(i)->drain_before_close) keep_failure(release(i));
+    if (!in_use_[i] || slot(i)->drain_before_close) continue;
+    // The records of whole statements still reach the file; a refusal was
+    // taken back, and the failure already on its way is the one reported.
+    if (!slot(i)->output.hand_to_file()) keep_failure(slot(i)->output.refusal().error_number);
+    keep_failure(release(i));
   }
   for (std::size_t i = 0; i < detail::max_units; ++i) {
     if (!in_use_[i]) continue;

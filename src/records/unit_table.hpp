@@ -57,8 +57,24 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
 
   // What a statement reads or writes through: the unit named in `params`, which
   // remembers the statement for later reports. A unit not connected is fatal.
-  detail::input_channel& input(const statement_params& params) { return unit_for(params).input; }
-  detail::output_channel& output(const statement_params& params) { return unit_for(params).output; }
+  // The records that write statements gather reach their files before any read
+  // statement begins, so that what a run has written is out before it reads on.
+  detail::input_channel& input(const statement_params& params) {
+    if (gathered_output_) [[unlikely]] {
+      hand_over_output();
+    }
+    return unit_for(params).input;
+  }
+  detail::output_channel& output(const statement_params& params) {
+    gathered_output_ = true;
+    detail::output_channel& channel = unit_for(params).output;
+    channel.begin_statement(params.statement_line);
+    return channel;
+  }
+
+  // Ends the run after a unit's file refused its records: the report names the
+  // statement whose bytes it refused.
+  [[noreturn, gnu::noinline, gnu::cold]] void fail_write(std::int32_t unit);
 
   // Ends the run after a statement's failure: the error is given the
   // statement's source, line, unit and file, every unit is closed (all that was
@@ -84,6 +100,7 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   void refuse_second_connection(const statement_params& params, const detail::unit& unit);
   void take_standard_stream(detail::unit& unit);
   void close_unit(std::size_t index);
+  [[gnu::noinline]] void hand_over_output();
   // The failures of opening and closing, built out of the way of the calls
   // that meet them.
   [[noreturn, gnu::noinline, gnu::cold]] void raise_open_error(
@@ -106,6 +123,7 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   // connected there.
   std::array<bool, detail::max_units> in_use_{};
   detail::unit* last_used_ = nullptr;  // the unit of the last statement
+  bool gathered_output_ = false;       // a write statement ran since the last hand-over
   detail::state_storage states_;
 };
 

@@ -11,7 +11,8 @@ source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
 require_default_signals
 # TRACE NAME OPTIONS... EIGPICK: strace with OPTIONS, counting and injecting
-# only the system calls on the file NAME, and saying nothing of its own.
+# only the system calls on the file NAME, which must exist when it starts, and
+# saying nothing of its own.
 TRACE=(strace -f --quiet=all -o trace -P)
 BLOCK_A=$SCRATCH/block-a
 first_records "$EXAMPLE_VECTORS" "$BLOCK_A_RECORDS" >"$BLOCK_A"
@@ -78,14 +79,16 @@ row "fort.50 standard output appended to a collection" 0 "" "all=$SCRATCH/collec
     bash -c 'exec "$0" >>all' EIGPICK
 row "a stack of 64 KiB" 0 "" "fort.50=$EXAMPLE_VECTORS" "" bash -c 'ulimit -s 64 && exec "$0"' EIGPICK
 
-# Two runs at once, the listing renamed over between them: the second waits
-# for the first to end, then replaces its output whole.
+# Two runs at once, the listing renamed over between them, the second started
+# between the first's two hand-overs of records: it waits for the first to end,
+# then replaces its output whole.
 new_case "two runs on different listings leave one run's whole output"
 cp -- "$EXAMPLE_LISTING" "$CASE_DIR/hdat.out"
+old_vector_file "$CASE_DIR/fort.50"
 seq -f 'banner %g' 600 >"$CASE_DIR/other"
-(cd -- "$CASE_DIR" && exec "${TRACE[@]}" fort.50 -e inject=write:delay_enter=100000 "$EIGPICK") </dev/null >/dev/null 2>&1 &
+(cd -- "$CASE_DIR" && exec "${TRACE[@]}" fort.50 -e inject=write:delay_enter=600000 "$EIGPICK") </dev/null >/dev/null 2>&1 &
 first=$!
-sleep 0.4
+sleep 0.8
 mv -- "$CASE_DIR/other" "$CASE_DIR/hdat.out"
 run_program
 wait "$first"

@@ -272,14 +272,17 @@ TEST_F(Statement, WritesBuildTheirRecordsFromLiteralsSkipsAndFields) {
   }
 }
 
-TEST_F(Statement, TheFirstWriteReplacesTheFileAndEachStatementReachesIt) {
+TEST_F(Statement, TheFirstWriteReplacesTheFileAndItsRecordsReachItBeforeTheNextRead) {
   std::string old;
   for (int i = 0; i < 1000; ++i)
     old += "an older and much longer vector file\n";
   write_file("out", old);
+  listing("a\n");
   open_unit(7, "out", direction::write);
-  EXPECT_EQ(read_file("out"), old);  // opening cuts nothing
   write<"(I5)">(units_, out(50), 3);
+  EXPECT_EQ(read_file("out"), old);  // neither opening nor gathering cuts it
+  std::array<char, 1> letter{};
+  read<"(A1)">(units_, at(12), letter);
   EXPECT_EQ(read_file("out"), "    3\n");
   write<"(//,I2)">(units_, out(50), 4);
   EXPECT_EQ(written(), "    3\n\n\n 4\n");
@@ -296,8 +299,11 @@ TEST_F(Statement, ARefusedWriteIsFatalAndKeepsExactlyTheRecordsBeforeIt) {
   open_unit(7, "out", direction::write);
   write<"(I5)">(units_, out(50), 1);
   const std::vector<float> values(24, 1.0f);
-  const auto error =
-      fatal_error_of([&] { write<"(12F10.5)">(units_, out(60), std::span<const float>(values)); });
+  // The records reach the file at the end, and the statement it refused is named.
+  const auto error = fatal_error_of([&] {
+    write<"(12F10.5)">(units_, out(60), std::span<const float>(values));
+    units_.stop_string();
+  });
   ::setrlimit(RLIMIT_FSIZE, &old_limit);
   std::signal(SIGXFSZ, old_handler);
   EXPECT_EQ(fatal_report(error).view(),
@@ -305,7 +311,10 @@ TEST_F(Statement, ARefusedWriteIsFatalAndKeepsExactlyTheRecordsBeforeIt) {
   EXPECT_EQ(read_file("out"), "    1\n");  // and no part of the refused record
 
   open_unit(7, "/dev/full", direction::write);
-  EXPECT_EQ(fatal_report(fatal_error_of([&] { write<"(I5)">(units_, out(60), 1); })).view(),
+  EXPECT_EQ(fatal_report(fatal_error_of([&] {
+              write<"(I5)">(units_, out(60), 1);
+              units_.stop_string();
+            })).view(),
             "eigpick: /dev/full (unit 7), statement line 60: cannot write the file: No space "
             "left on device");
 }

@@ -15,8 +15,8 @@ constexpr std::size_t buffer_sets = 2 * max_units;
 
 // Static storage, never initialised: a page is only touched where a unit fills it.
 unit_buffers
-    buffer_pool[buffer_sets];    // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
-std::bitset<buffer_sets> taken;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+    buffer_pool[buffer_sets];         // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+std::bitset<buffer_sets> sets_taken;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 bool same_time(const timespec& a, const timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -26,15 +26,15 @@ bool same_time(const timespec& a, const timespec& b) {
 
 unit_buffers* take_unit_buffers() {
   for (std::size_t i = 0; i < buffer_sets; ++i) {
-    if (taken[i]) continue;
-    taken[i] = true;
+    if (sets_taken[i]) continue;
+    sets_taken[i] = true;
     return &buffer_pool[i];
   }
   return nullptr;
 }
 
 void give_back_unit_buffers(unit_buffers* buffers) {
-  taken[static_cast<std::size_t>(buffers - buffer_pool)] = false;
+  sets_taken[static_cast<std::size_t>(buffers - buffer_pool)] = false;
 }
 
 file_identity file_identity::of(const struct stat& status) {
@@ -68,38 +68,49 @@ std::string_view input_channel::padded_field(std::string_view record, std::uint6
 // A size limit or a reader that went away makes write(2) fail like a full disk
 // (the process ignores SIGXFSZ and SIGPIPE).
 bool output_channel::hand_to_file() {
+  if (size_ == 0) return true;
   if (!replaced_) [[unlikely]] {
     // Cut before the first byte goes out: a file that cannot be cut keeps its
     // old bytes whole, never followed by new ones.
     replaced_ = true;
     if (regular_file_ && !inherited_ && ::ftruncate(fd_, 0) != 0) {
-      refusal_ = {errno, 0, false};
+      take_back(errno, 0);
       return false;
     }
   }
-  const char* pending = buffer_;
-  std::size_t left = size_;
-  while (left != 0) {
-    const ssize_t count = ::write(fd_, pending, left);
+  std::size_t taken = 0;
+  while (taken != size_) {
+    const ssize_t count = ::write(fd_, buffer_ + taken, size_ - taken);
     if (count <= 0) [[unlikely]] {
       if (count < 0 && errno == EINTR) continue;
       // A write that takes nothing would be tried forever.
-      take_back(count < 0 ? errno : 0, left);
+      take_back(count < 0 ? errno : 0, taken);
       return false;
     }
-    pending += count;
-    left -= static_cast<std::size_t>(count);
+    taken += static_cast<std::size_t>(count);
   }
-  statement_bytes_ += static_cast<off_t>(size_);
+  if (ended_ != 0) complete_bytes_ = handed_bytes_ + static_cast<off_t>(ends_[ended_ - 1].at);
+  handed_bytes_ += static_cast<off_t>(size_);
   size_ = 0;
+  ended_ = 0;
   return true;
 }
 
-// The statement's bytes that reached the file are taken back, so that the file
-// never ends inside a record; where that cannot be done, the refusal says so.
-void output_channel::take_back(int error_number, std::size_t left) {
-  refusal_ = {error_number, 0, false};
-  const bool untouched = statement_bytes_ == 0 && left == size_;
+// Of the statements handed over, those the file took whole stay; the bytes of
+// the first it did not are taken back, so that the file never ends inside a
+// record. Where that cannot be done, the refusal says so.
+void output_channel::take_back(int error_number, std::size_t taken) {
+  refusal_ = {statement_line_, error_number, 0, false};
+  for (std::size_t k = 0; k < ended_; ++k) {
+    if (ends_[k].at > taken) {
+      refusal_.statement_line = ends_[k].line;
+      break;
+    }
+    complete_bytes_ = handed_bytes_ + static_cast<off_t>(ends_[k].at);
+  }
+  size_ = 0;
+  ended_ = 0;
+  const bool untouched = handed_bytes_ + static_cast<off_t>(taken) == complete_bytes_;
   if (untouched || !regular_file_) return;
   if (inherited_ || ::ftruncate(fd_, complete_bytes_) != 0) {
     refusal_.cut_back_error_number = inherited_ ? 0 : errno;

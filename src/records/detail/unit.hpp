@@ -123,17 +123,20 @@ class input_channel {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded
   std::array<char, static_cast<std::size_t>(max_field_width)> padded_;
 };
 
-// Why a file refused the bytes of a statement.
+// Why a file refused the bytes of a statement, and which statement.
 struct write_refusal {
+  std::int32_t statement_line = 0;
   int error_number = 0;           // 0: a write took no bytes at all
   int cut_back_error_number = 0;  // why taking back the statement's bytes failed
   bool may_end_inside_record = false;
 };
 
-// The records of a unit, gathered and handed to its file when a statement ends
-// or the gathered bytes fill the buffer. Before the first byte reaches a regular
-// file the file is cut to nothing; a statement whose bytes the file refuses is
-// taken back whole, cutting the file back to the end of the statement before.
+// The records of a unit, gathered statement after statement and handed to the
+// file together: when the buffer is full, and whenever the owner asks (before a
+// read, at the close). Before the first byte reaches a regular file the file is
+// cut to nothing. Where the file refuses bytes, the statements wholly taken
+// stay, and the file is cut back to the end of the last of them: it holds only
+// whole records of whole statements.
 class output_channel {
  public:
   void start(int fd, char* buffer, bool regular_file, bool inherited) {
@@ -142,6 +145,8 @@ class output_channel {
     regular_file_ = regular_file;
     inherited_ = inherited;
   }
+
+  void begin_statement(std::int32_t statement_line) { statement_line_ = statement_line; }
 
   // The next `count` bytes of the statement, count <= output_capacity; what was
   // gathered goes to the file first when there is no room. Null when the file
@@ -155,26 +160,34 @@ class output_channel {
     return bytes;
   }
 
-  // Ends a statement: its bytes go to the file. False when the file refused
-  // them: refusal() says why, and what reached the file was taken back.
+  // Ends a statement; its bytes wait with the others. False when they had to
+  // go to the file at once and it refused them: refusal() says why.
   bool end_statement() {
-    if (!hand_to_file()) return false;
-    complete_bytes_ += statement_bytes_;
-    statement_bytes_ = 0;
-    return true;
+    ends_[ended_++] = {size_, statement_line_};
+    return ended_ != ends_.size() || hand_to_file();
   }
 
+  // Hands every gathered byte to the file, if any. False when it refused them.
+  bool hand_to_file();
   const write_refusal& refusal() const { return refusal_; }
 
  private:
-  bool hand_to_file();
-  void take_back(int error_number, std::size_t left);
+  // Where a statement's bytes end in the buffer.
+  struct statement_end {
+    std::size_t at = 0;
+    std::int32_t line = 0;
+  };
+
+  void take_back(int error_number, std::size_t taken);
 
   int fd_ = -1;
   char* buffer_ = nullptr;
-  std::size_t size_ = 0;       // bytes of the buffer not yet handed to the file
-  off_t complete_bytes_ = 0;   // file length after the last statement that ended
-  off_t statement_bytes_ = 0;  // bytes of the current statement handed to the file
+  std::size_t size_ = 0;      // bytes of the buffer not yet handed to the file
+  off_t handed_bytes_ = 0;    // bytes handed to the file before the buffer's
+  off_t complete_bytes_ = 0;  // file length after the last whole statement in it
+  std::int32_t statement_line_ = 0;
+  std::array<statement_end, 16> ends_{};
+  std::size_t ended_ = 0;  // statements whose ends are in ends_
   bool regular_file_ = true;
   bool inherited_ = false;  // a standard stream: written where it stands, never cut
   bool replaced_ = false;   // the file has been cut to the records written
