@@ -357,7 +357,9 @@ class record_output {
   [[gnu::flatten]] void put_list(std::span<const Value> values) {
     using plan_type = std::remove_cvref_t<decltype(Plan)>;
     constexpr std::size_t fields = plan_type::field_count;
-    if constexpr (is_one_field_repeated<Plan>()) {
+    if constexpr (is_one_field_repeated<Plan>() &&
+                  fields * static_cast<std::size_t>(Plan.fields[0].width) <=
+                      detail::output_capacity) {
       // Such as "(12F10.5)": each record's columns are taken at once.
       constexpr format_item field = Plan.fields[0];
       constexpr auto width = static_cast<std::size_t>(field.width);

@@ -223,6 +223,9 @@ TEST_F(Statement, WritesBuildTheirRecordsFromLiteralsSkipsAndFields) {
   };
   const std::vector<float> thirteen = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f,
                                        0.5f, 0.5f, 0.5f, 0.5f, 0.5f, -1.0f};
+  std::string wide_record;
+  for (int i = 0; i < 20; ++i)
+    wide_record += std::string(252, ' ') + "0.5";
   std::string twelve_halves;
   for (int i = 0; i < 12; ++i)
     twelve_halves += "   0.50000";
@@ -263,6 +266,13 @@ TEST_F(Statement, WritesBuildTheirRecordsFromLiteralsSkipsAndFields) {
          write<"('<',F4.1,3X)">(units, out(60), std::span<const float>(thirteen).last(2));
        },
        " 0.5 0.5|\n 0.5\n< 0.5\n<-1.0\n"},
+      // A record wider than the buffer that gathers it.
+      {__LINE__,
+       [&](unit_table& units) {
+         write<"(20F255.1)">(units, out(60), std::span<const float>(thirteen).first(1));
+         write<"(20F255.1)">(units, out(60), std::span<const float>(std::vector<float>(21, 0.5f)));
+       },
+       std::string(252, ' ') + "0.5\n" + wide_record + "\n" + std::string(252, ' ') + "0.5\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line);

@@ -49,7 +49,7 @@ class path_name {
 };
 
 // Bytes of records that a unit gathers before handing them to its file.
-inline constexpr std::size_t output_capacity = 8192;
+inline constexpr std::size_t output_capacity = 4096;
 
 // The most units connected at once; the run connects two.
 inline constexpr std::size_t max_units = 4;
