@@ -33,10 +33,6 @@ void raise_bad_field(unit_table& units, const statement_params& params,
   units.fail(params, error);
 }
 
-void raise_refused_write(unit_table& units, const statement_params& params) {
-  units.fail_write(params.unit);
-}
-
 int compare_padded(std::string_view first, std::string_view second) {
   const std::size_t length = std::max(first.size(), second.size());
   for (std::size_t i = 0; i < length; ++i) {

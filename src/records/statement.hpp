@@ -179,9 +179,6 @@ constexpr const between_fields& after_values(std::size_t values) {
                                                             item_kind kind, std::string_view field,
                                                             std::int32_t first_column,
                                                             detail::field_failure failure);
-[[noreturn, gnu::noinline, gnu::cold]] void raise_refused_write(unit_table& units,
-                                                                const statement_params& params);
-
 // A read statement as it runs: the unit's records, the current one at hand.
 class record_input {
  public:
@@ -290,7 +287,7 @@ class record_output {
   char* reserve(std::size_t count) {
     char* const bytes = output_.reserve(count);
     if (bytes == nullptr) [[unlikely]] {
-      raise_refused_write(units_, params_);
+      units_.fail_write(params_.unit);
     }
     return bytes;
   }
@@ -389,7 +386,7 @@ class record_output {
   void end() {
     *reserve(1) = '\n';
     if (!output_.end_statement()) [[unlikely]] {
-      raise_refused_write(units_, params_);
+      units_.fail_write(params_.unit);
     }
   }
 
