@@ -1,8 +1,12 @@
 #include "records/fatal_error.hpp"
 
+#include <unistd.h>
+
 #include <charconv>
 #include <cstring>
 #include <string_view>
+
+#include "records/detail/unit.hpp"
 
 namespace records {
 namespace {
@@ -74,6 +78,26 @@ void describe_condition(report_line& line, const fatal_error& e) {
 }
 
 }  // namespace
+
+unread_peers::~unread_peers() {
+  std::array<char, 16384> block;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  for (const int fd : fds_) {
+    if (fd < 0) continue;
+    detail::read_to_end(fd, block);
+    // Nothing is left to report a failure to.
+    ::close(fd);
+  }
+}
+
+void unread_peers::add(int fd) {
+  for (int& slot : fds_) {
+    if (slot < 0) {
+      slot = fd;
+      return;
+    }
+  }
+  ::close(fd);
+}
 
 std::string_view system_reason(int error_number) {
   return std::strerror(error_number);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string_view>
 
 #include "records/detail/bounded_text.hpp"
@@ -27,6 +29,24 @@ using name_text = detail::bounded_text<256>;
 using field_bytes = detail::bounded_text<256>;
 using reason_text = detail::bounded_text<320>;
 
+// Inputs from peers (FIFOs, sockets) that a failed run has not yet read to
+// their end. Each is read to its end and closed when the last copy of the error
+// goes, after its report has been written: their writers never meet a reader
+// that went away, and a writer that lingers holds back neither the output nor
+// the report.
+class unread_peers {
+ public:
+  unread_peers() = default;
+  unread_peers(const unread_peers&) = delete;
+  unread_peers& operator=(const unread_peers&) = delete;
+  ~unread_peers();
+
+  void add(int fd);
+
+ private:
+  std::array<int, 4> fds_ = {-1, -1, -1, -1};
+};
+
 // Everything a report needs; fields that do not apply stay at their defaults.
 // The texts are held in place, so raising an error allocates nothing but the
 // exception object itself.
@@ -43,6 +63,7 @@ struct fatal_error : std::exception {
   // The system's reason, a plain-words refinement, or what the run knows of the
   // cause (a listing that ends before the run has all it needs).
   reason_text detail;
+  std::shared_ptr<unread_peers> peers;  // null where no peer waits
 
   const char* what() const noexcept override { return "eigpick fatal error"; }
 };

@@ -37,91 +37,78 @@ fatal_error unit_error(const detail::unit& unit, condition what_happened, std::i
   return error;
 }
 
-int open_retrying(const char* name, int flags) {
+int open_retrying(int directory, const char* name, int flags) {
   int fd = -1;
   do {
-    fd = ::open(name, flags, 0666);
+    fd = ::openat(directory, name, flags, 0666);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
 
-// The identity of an open file; false when the system cannot tell it.
-bool identify(int fd, detail::file_identity& identity) {
+// The file a descriptor reaches, and what kind of file it is; false when the
+// system cannot tell.
+bool identify(int fd, detail::file_key& key, mode_t& mode) {
   struct stat status {};
   if (::fstat(fd, &status) != 0) return false;
-  identity = detail::file_identity::of(status);
+  key = {status.st_dev, status.st_ino};
+  mode = status.st_mode;
   return true;
 }
 
-// The identity of a file that could not be opened for reading or writing, from a
-// descriptor that only names it.
-bool identify_by_name(const char* name, detail::file_identity& identity) {
-  const int fd = open_retrying(name, O_PATH | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool known = identify(fd, identity);
-  return ::close(fd) == 0 && known;
-}
-
-// Opens the unit's file for its one direction and learns what it is from the
-// descriptor itself. Returns 0 or the reason the file cannot be used.
-int open_file_for_use(detail::unit& unit) {
-  const char* name = unit.file_name.c_str();
-  if (unit.for_writing) {
-    unit.fd = open_retrying(name, O_WRONLY | O_CREAT | common_flags);
-  } else {
-    // Without O_CREAT first, only so that a report can tell that the run itself
-    // created the file it then found empty.
-    unit.fd = open_retrying(name, O_RDONLY | common_flags);
-    if (unit.fd < 0 && errno == ENOENT) {
-      unit.fd = open_retrying(name, O_RDONLY | O_CREAT | common_flags);
-      unit.created = unit.fd >= 0;
-    }
+// A name that is a symbolic link to nothing: reading it must not create a file
+// wherever the link points. Its target goes into `target`.
+bool is_dangling_link(int directory, const char* name, name_text& target) {
+  struct stat status {};
+  if (::fstatat(directory, name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISLNK(status.st_mode)) {
+    return false;
   }
-  if (unit.fd < 0 || !identify(unit.fd, unit.opened)) return errno;
-  if (S_ISDIR(unit.opened.mode)) return EISDIR;
-  unit.regular_file = S_ISREG(unit.opened.mode);
-  unit.drain_before_close =
-      !unit.for_writing && (S_ISFIFO(unit.opened.mode) || S_ISSOCK(unit.opened.mode));
-  return 0;
+  if (::fstatat(directory, name, &status, 0) == 0 || errno != ENOENT) return false;
+  char text[256];
+  const ssize_t length = ::readlinkat(directory, name, text, sizeof text);
+  if (length > 0) target = std::string_view(text, static_cast<std::size_t>(length));
+  return true;
 }
 
 // Waits until no other process holds the file; the lock belongs to the open
 // file, so the kernel drops it when the process ends, however it ends. A file
 // system that keeps no locks is written unlocked. Returns 0 or the reason.
-int lock_for_writing(int fd) {
+int lock_for_writing(detail::unit& unit) {
   struct flock whole {};
   whole.l_type = F_WRLCK;
   whole.l_whence = SEEK_SET;
-  while (::fcntl(fd, F_OFD_SETLKW, &whole) != 0) {
+  while (::fcntl(unit.fd, F_OFD_SETLKW, &whole) != 0) {
     if (errno == EINTR) continue;
     if (errno == ENOLCK || errno == EOPNOTSUPP) return 0;
     return errno;
   }
+  unit.locked = true;
   return 0;
 }
 
-// Reads a FIFO or socket to its end; what it holds past the run's needs is
-// dropped. A failing read ends it as the end would.
-void drain(detail::unit& unit) {
-  char* const block = unit.buffers->read_block.start();
-  while (true) {
-    const ssize_t count = ::read(unit.fd, block, detail::reader_block::size);
-    if (count > 0 || (count < 0 && errno == EINTR)) continue;
-    return;
-  }
+// The lock goes before the descriptor does: a process forked meanwhile shares
+// the open file, and would otherwise keep the lock until it ends.
+void unlock(detail::unit& unit) {
+  if (!unit.locked) return;
+  unit.locked = false;
+  struct flock whole {};
+  whole.l_type = F_UNLCK;
+  whole.l_whence = SEEK_SET;
+  // Closing the last descriptor drops the lock all the same.
+  static_cast<void>(::fcntl(unit.fd, F_OFD_SETLK, &whole));
 }
 
 }  // namespace
 
 unit_table::~unit_table() {
-  abandon_all();
+  // No report is on its way: a peer still writing is read to its end now.
+  abandon_all(nullptr);
 }
 
 detail::unit& unit_table::prepare(const statement_params& params, std::string_view file_name) {
   std::size_t free_slot = detail::max_units;
   for (std::size_t i = 0; i < detail::max_units; ++i) {
     // An earlier connection of the unit ends here; its close is checked.
-    if (in_use_[i] && slot(i)->number == params.unit) {
+    if (connected(i) && slot(i)->number == params.unit) {
       if (!slot(i)->output.hand_to_file()) fail_write(params.unit);
       if (const int error_number = release(i); error_number != 0) {
         raise_unit_error(*slot(i), condition::cannot_close, 0, error_number);
@@ -144,43 +131,87 @@ detail::unit& unit_table::prepare(const statement_params& params, std::string_vi
   return unit;
 }
 
+// Opens the unit's file for its one direction and learns what it is from the
+// descriptor itself. Returns 0 or the reason the file cannot be used.
+int unit_table::open_file_for_use(const statement_params& params, detail::unit& unit) {
+  const char* name = unit.file_name.c_str();
+  if (unit.for_writing) {
+    unit.fd = open_retrying(directory_, name, O_WRONLY | O_CREAT | common_flags);
+  } else {
+    // An absent file to read is created empty, and only a truly absent one:
+    // O_EXCL follows no link, so a link to nothing is refused, not made real.
+    unit.fd = open_retrying(directory_, name, O_RDONLY | common_flags);
+    if (unit.fd < 0 && errno == ENOENT) {
+      unit.fd = open_retrying(directory_, name, O_RDONLY | O_CREAT | O_EXCL | common_flags);
+      unit.created = unit.fd >= 0;
+      if (unit.fd < 0 && errno == EEXIST) {
+        if (name_text target; is_dangling_link(directory_, name, target)) {
+          raise_dangling_link(params, unit.file_name.view(), target.view());
+        }
+        unit.fd = open_retrying(directory_, name, O_RDONLY | common_flags);
+      }
+    }
+  }
+  mode_t mode = 0;
+  if (unit.fd < 0 || !identify(unit.fd, unit.key, mode)) return errno;
+  if (S_ISDIR(mode)) return EISDIR;
+  unit.regular_file = S_ISREG(mode);
+  unit.drain_before_close = !unit.for_writing && (S_ISFIFO(mode) || S_ISSOCK(mode));
+  unit.layers = detail::find_layer_files(unit.fd, unit.buffers->read_block.storage);
+  return 0;
+}
+
 void unit_table::st_open(const statement_params& params, std::string_view file_name,
                          direction use) {
   detail::unit& unit = prepare(params, file_name);
   unit.for_writing = use == direction::write;
-  if (const int error_number = open_file_for_use(unit); error_number != 0) {
+  if (const int error_number = open_file_for_use(params, unit); error_number != 0) {
     // A file that may not be opened for the unit's use may still be another
     // unit's file, which says more of what is wrong.
-    if (identify_by_name(unit.file_name.c_str(), unit.opened)) {
-      refuse_second_connection(params, unit);
-    }
+    if (identify_by_name(unit)) refuse_second_connection(params, unit);
     raise_open_error(params, file_name, error_number);
   }
   refuse_second_connection(params, unit);
   if (unit.for_writing) {
     take_standard_stream(unit);
     if (unit.regular_file && !unit.inherited) {
-      if (const int error_number = lock_for_writing(unit.fd); error_number != 0) {
+      if (const int error_number = lock_for_writing(unit); error_number != 0) {
         raise_open_error(params, file_name, error_number);
       }
     }
+  } else if (unit.regular_file) {
+    // The file's state is taken at its first read, once every unit is open:
+    // whatever happened to it while the run waited is no concern of the run.
+    attention_needed_ = true;
   }
   unit.input.start(unit.fd, unit.buffers->read_block, unit.created);
   unit.output.start(unit.fd, unit.buffers->output.data(), unit.regular_file, unit.inherited);
 }
 
+// The identity of a file that could not be opened for reading or writing, from a
+// descriptor that only names it.
+bool unit_table::identify_by_name(detail::unit& unit) const {
+  const int fd = open_retrying(directory_, unit.file_name.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0) return false;
+  mode_t mode = 0;
+  const bool known = identify(fd, unit.key, mode);
+  if (known) unit.layers = detail::find_layer_files(fd, unit.buffers->read_block.storage);
+  return ::close(fd) == 0 && known;
+}
+
 // Two units on one file would read back what the other wrote, or overwrite the
 // file being read: the second connection is refused before anything is read or
-// written, however the two names reach the file.
+// written, however the two names reach the file: the very file, or the file
+// in an overlay's layer that the other's name stands for.
 void unit_table::refuse_second_connection(const statement_params& params,
                                           const detail::unit& unit) {
   for (std::size_t i = 0; i < detail::max_units; ++i) {
     const detail::unit& other = *slot(i);
     if (!in_use_[i] || &other == &unit) continue;
-    detail::file_identity now;
-    if (!identify(other.fd, now)) now = other.opened;
-    if (!unit.opened.same_file(now)) continue;
-    raise_open_error(params, unit.file_name.view(), 0, &other);
+    if (unit.key == other.key || unit.layers.contains(other.key) ||
+        other.layers.contains(unit.key) || unit.layers.shares_any(other.layers)) {
+      raise_open_error(params, unit.file_name.view(), 0, &other);
+    }
   }
 }
 
@@ -199,14 +230,27 @@ void unit_table::raise_open_error(const statement_params& params, std::string_vi
   raise(error);
 }
 
+void unit_table::raise_dangling_link(const statement_params& params, std::string_view file_name,
+                                     std::string_view target) {
+  fatal_error error = open_error(params, file_name, 0);
+  error.detail = "it is a symbolic link to \"";
+  append_printable(error.detail, target);
+  error.detail.append("\", which does not exist");
+  raise(error);
+}
+
 // A file to write that is the process's standard output or error, under any
-// name (/dev/stdout, /proc/self/fd/1): reopened by name it would lose the mode
-// the shell gave it, and `eigpick >> all` would overwrite `all`. The inherited
-// descriptor is written instead, where it stands.
+// name (/dev/stdout, /proc/self/fd/1), and open there for writing: reopened by
+// name it would lose the mode the shell gave it, and `eigpick >> all` would
+// overwrite `all`. The inherited descriptor is written instead, where it
+// stands. A standard stream that only reads the file has no say in it.
 void unit_table::take_standard_stream(detail::unit& unit) {
   for (const int standard : {STDOUT_FILENO, STDERR_FILENO}) {
-    detail::file_identity stream;
-    if (!identify(standard, stream) || !unit.opened.same_file(stream)) continue;
+    detail::file_key stream;
+    mode_t mode = 0;
+    if (!identify(standard, stream, mode) || stream != unit.key) continue;
+    const int access = ::fcntl(standard, F_GETFL);
+    if (access < 0 || (access & O_ACCMODE) == O_RDONLY) continue;
     // The unit's descriptor becomes a copy of the standard one in place; where
     // that fails, its own descriptor still writes the file.
     unit.inherited = ::dup3(standard, unit.fd, O_CLOEXEC) == unit.fd;
@@ -216,7 +260,7 @@ void unit_table::take_standard_stream(detail::unit& unit) {
 
 detail::unit* unit_table::find(std::int32_t number) {
   for (std::size_t i = 0; i < detail::max_units; ++i) {
-    if (in_use_[i] && slot(i)->number == number) return slot(i);
+    if (connected(i) && slot(i)->number == number) return slot(i);
   }
   return nullptr;
 }
@@ -250,14 +294,46 @@ int unit_table::release(std::size_t index) {
   in_use_[index] = false;
   if (last_used_ == &unit) last_used_ = nullptr;
   detail::give_back_unit_buffers(unit.buffers);
+  unlock(unit);
   if (unit.fd < 0 || ::close(unit.fd) == 0) return 0;
   return errno;
 }
 
-void unit_table::hand_over_output() {
-  gathered_output_ = false;
+// Before the first read statement: the records written so far go to their
+// files, and each file to read that no statement has read yet is taken as it
+// stands now, to be compared when the run no longer depends on it.
+void unit_table::prepare_to_read() {
+  attention_needed_ = false;
   for (std::size_t i = 0; i < detail::max_units; ++i) {
-    if (in_use_[i] && !slot(i)->output.hand_to_file()) fail_write(slot(i)->number);
+    if (!connected(i)) continue;
+    detail::unit& unit = *slot(i);
+    if (!unit.output.hand_to_file()) fail_write(unit.number);
+    if (!unit.for_writing && unit.regular_file && !unit.state_taken) {
+      struct stat status {};
+      unit.state_taken = ::fstat(unit.fd, &status) == 0;
+      unit.first_read = detail::file_state::of(status);
+    }
+  }
+}
+
+// The first write statement on a unit will replace its file's contents: before
+// it begins, every file the run has read must still be as it was, or the run
+// fails with the old contents whole.
+void unit_table::prepare_to_write(detail::unit& written) {
+  written.written = true;
+  for (std::size_t i = 0; i < detail::max_units; ++i) {
+    if (connected(i) && slot(i) != &written) check_unchanged(*slot(i));
+  }
+}
+
+// A file that was read must be as it was when it was first read: what the run
+// took from it may otherwise mix two versions of it.
+void unit_table::check_unchanged(const detail::unit& unit) {
+  if (!unit.state_taken) return;
+  struct stat status {};
+  if (::fstat(unit.fd, &status) == 0 &&
+      !unit.first_read.same_contents(detail::file_state::of(status))) {
+    raise_unit_error(unit, condition::changed_while_read, unit.statement_line, 0);
   }
 }
 
@@ -281,13 +357,12 @@ void unit_table::close_unit(std::size_t index) {
   detail::unit& unit = *slot(index);
   if (!unit.output.hand_to_file()) fail_write(unit.number);
   if (unit.drain_before_close) {
-    drain(unit);
-  } else if (!unit.for_writing && unit.regular_file) {
-    detail::file_identity now;
-    if (identify(unit.fd, now) && !now.same_contents(unit.opened)) {
-      raise_unit_error(unit, condition::changed_while_read, unit.statement_line, 0);
-    }
+    // Read to its end only once every file to write is closed.
+    unit.awaiting_drain = true;
+    if (last_used_ == &unit) last_used_ = nullptr;
+    return;
   }
+  if (!unit.for_writing && unit.regular_file) check_unchanged(unit);
   if (const int error_number = release(index); error_number != 0) {
     raise_unit_error(unit, condition::cannot_close, 0, error_number);
   }
@@ -304,16 +379,16 @@ void unit_table::raise_unit_error(const detail::unit& unit, condition what_happe
 
 void unit_table::st_close(std::int32_t unit) {
   for (std::size_t i = 0; i < detail::max_units; ++i) {
-    if (in_use_[i] && slot(i)->number == unit) close_unit(i);
+    if (connected(i) && slot(i)->number == unit) close_unit(i);
   }
 }
 
-void unit_table::raise(const fatal_error& error) {
-  abandon_all();
+void unit_table::raise(fatal_error error) {
+  abandon_all(&error);
   throw error;
 }
 
-int unit_table::abandon_all() {
+int unit_table::abandon_all(fatal_error* failure) {
   // Units to write go first: a reader of fort.50 sees its end at once, and a
   // FIFO this process reads never waits on a writer that is this process.
   int first_failure = 0;
@@ -327,9 +402,17 @@ int unit_table::abandon_all() {
     if (!slot(i)->output.hand_to_file()) keep_failure(slot(i)->output.refusal().error_number);
     keep_failure(release(i));
   }
+  // Peers are read to their end last; after a failure, once it is reported.
   for (std::size_t i = 0; i < detail::max_units; ++i) {
     if (!in_use_[i]) continue;
-    drain(*slot(i));
+    if (failure == nullptr) {
+      detail::read_to_end(slot(i)->fd, slot(i)->buffers->read_block.storage);
+      keep_failure(release(i));
+      continue;
+    }
+    if (!failure->peers) failure->peers = std::make_shared<unread_peers>();
+    failure->peers->add(slot(i)->fd);
+    slot(i)->fd = -1;
     keep_failure(release(i));
   }
   return first_failure;
@@ -337,8 +420,10 @@ int unit_table::abandon_all() {
 
 void unit_table::stop_string() {
   for (std::size_t i = 0; i < detail::max_units; ++i) {
-    if (in_use_[i]) close_unit(i);
+    if (connected(i)) close_unit(i);
   }
+  // Every file to write is closed: peers may now take their time.
+  abandon_all(nullptr);
 }
 
 }  // namespace records

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <fcntl.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -26,28 +28,35 @@ enum class direction : std::uint8_t { read, write };
 // unit still connected.
 class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see states_
  public:
-  unit_table() = default;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  // Files are named from the working directory, or from the directory open as
+  // `directory` (a descriptor the caller keeps open while the table is in use).
+  unit_table() = default;             // NOLINT(cppcoreguidelines-pro-type-member-init)
+  explicit unit_table(int directory)  // NOLINT(cppcoreguidelines-pro-type-member-init)
+      : directory_(directory) {}
   ~unit_table();
   unit_table(const unit_table&) = delete;
   unit_table& operator=(const unit_table&) = delete;
 
-  // Connects the unit named in `params` to the file `file_name` in the working
-  // directory, for `use` only. A file to read is opened read-only, an absent one
-  // created empty; a file to write is opened write-only and created when absent,
-  // never cut by opening (its first write statement replaces its contents). A
-  // FIFO or device opens here as well, waiting for its peer. A regular file to
-  // write is locked for as long as the unit is connected: a second process
-  // connecting it waits until the first has ended. A file already connected to
-  // another unit, however its name leads there, is refused; a file to write that
-  // is this process's standard output or error is written through that
-  // descriptor, in its mode, and never cut.
+  // Connects the unit named in `params` to the file `file_name`, for `use`
+  // only. A file to read is opened read-only, an absent one created empty (a
+  // symbolic link to nothing is refused, never made real); a file to write is
+  // opened write-only and created when absent, never cut by opening (its first
+  // write statement replaces its contents). A FIFO or device opens here as
+  // well, waiting for its peer. A regular file to write is locked for as long
+  // as the unit is connected: a second process connecting it waits until the
+  // first has ended. A file already connected to another unit, however its
+  // name leads there (device and inode, or an overlay's layer file), is
+  // refused; a file to write that is this process's standard output or error,
+  // open there for writing, is written through that descriptor, in its mode,
+  // and never cut.
   void st_open(const statement_params& params, std::string_view file_name, direction use);
 
-  // Disconnects a unit. A FIFO or socket that was read is first read to its end,
-  // so that its writer never finds the reader gone; a regular file that was read
-  // must be as it was when connected, or the unit's last statement fails: what
-  // was read may mix two versions of the file. Connecting a unit again closes
-  // its earlier connection without these checks.
+  // Disconnects a unit. A regular file that was read must be as it was when it
+  // was first read, or the unit's last statement fails: what was read may mix
+  // two versions of the file. A FIFO or socket that was read is read to its end
+  // once every file to write is closed, so that its writer never finds the
+  // reader gone and never holds back the output. Connecting a unit again
+  // closes its earlier connection without these checks.
   void st_close(std::int32_t unit);
 
   // The normal end of a run: closes every unit as st_close does, so that all
@@ -59,17 +68,22 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   // remembers the statement for later reports. A unit not connected is fatal.
   // The records that write statements gather reach their files before any read
   // statement begins, so that what a run has written is out before it reads on.
+  // Before the first write statement on a unit, every file that was read must
+  // still be as it was first read.
   detail::input_channel& input(const statement_params& params) {
-    if (gathered_output_) [[unlikely]] {
-      hand_over_output();
+    if (attention_needed_) [[unlikely]] {
+      prepare_to_read();
     }
     return unit_for(params).input;
   }
   detail::output_channel& output(const statement_params& params) {
-    gathered_output_ = true;
-    detail::output_channel& channel = unit_for(params).output;
-    channel.begin_statement(params.statement_line);
-    return channel;
+    detail::unit& unit = unit_for(params);
+    if (!unit.written) [[unlikely]] {
+      prepare_to_write(unit);
+    }
+    attention_needed_ = true;
+    unit.output.begin_statement(params.statement_line);
+    return unit.output;
   }
 
   // Ends the run after a unit's file refused its records: the report names the
@@ -84,6 +98,9 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
 
  private:
   detail::unit* slot(std::size_t index) { return states_.slot(index); }
+  // A slot whose unit is connected: in use, and not only waiting to be read to
+  // its end.
+  bool connected(std::size_t index) { return in_use_[index] && !slot(index)->awaiting_drain; }
   detail::unit& unit_for(const statement_params& params) {
     detail::unit* unit = last_used_;
     if (unit == nullptr || unit->number != params.unit) [[unlikely]] {
@@ -97,15 +114,22 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   [[noreturn, gnu::noinline, gnu::cold]] void raise_not_connected(const statement_params& params);
   // A free slot for `number`, after closing any earlier connection of it.
   detail::unit& prepare(const statement_params& params, std::string_view file_name);
+  int open_file_for_use(const statement_params& params, detail::unit& unit);
+  bool identify_by_name(detail::unit& unit) const;
   void refuse_second_connection(const statement_params& params, const detail::unit& unit);
   void take_standard_stream(detail::unit& unit);
   void close_unit(std::size_t index);
-  [[gnu::noinline]] void hand_over_output();
+  [[gnu::noinline]] void prepare_to_read();
+  [[gnu::noinline]] void prepare_to_write(detail::unit& written);
+  void check_unchanged(const detail::unit& unit);
   // The failures of opening and closing, built out of the way of the calls
   // that meet them.
   [[noreturn, gnu::noinline, gnu::cold]] void raise_open_error(
       const statement_params& params, std::string_view file_name, int error_number,
       const detail::unit* same_file_as = nullptr);
+  [[noreturn, gnu::noinline, gnu::cold]] void raise_dangling_link(const statement_params& params,
+                                                                  std::string_view file_name,
+                                                                  std::string_view target);
   [[noreturn, gnu::noinline, gnu::cold]] void raise_unit_error(const detail::unit& unit,
                                                                condition what_happened,
                                                                std::int32_t statement_line,
@@ -113,17 +137,22 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   // Ends a unit's connection and frees its slot; returns 0, or why the system
   // refused to close the descriptor.
   int release(std::size_t index);
-  [[noreturn]] void raise(const fatal_error& error);
-  // Closes every unit after a failure; returns 0 or the first reason a close was
-  // refused, which adds nothing a user could act on after a fatal error: every
-  // ended record has already reached its file.
-  int abandon_all();
+  [[noreturn]] void raise(fatal_error error);
+  // Closes every unit, files to write first; returns 0 or the first reason a
+  // close was refused, which adds nothing a user could act on after a fatal
+  // error: every ended record has already reached its file. Peers are read to
+  // their end now, or, with a `failure` on its way, handed to it to be read
+  // once it is reported.
+  int abandon_all(fatal_error* failure);
 
   // Never initialised as a whole: a unit's state is touched only once it is
   // connected there.
   std::array<bool, detail::max_units> in_use_{};
   detail::unit* last_used_ = nullptr;  // the unit of the last statement
-  bool gathered_output_ = false;       // a write statement ran since the last hand-over
+  // A write statement ran, or a file to read was connected, since the last
+  // read statement began.
+  bool attention_needed_ = false;
+  int directory_ = AT_FDCWD;
   detail::state_storage states_;
 };
 

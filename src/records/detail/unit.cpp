@@ -37,22 +37,21 @@ void give_back_unit_buffers(unit_buffers* buffers) {
   sets_taken[static_cast<std::size_t>(buffers - buffer_pool)] = false;
 }
 
-file_identity file_identity::of(const struct stat& status) {
-  return {status.st_dev,  status.st_ino,  status.st_mode, status.st_nlink,
-          status.st_size, status.st_mtim, status.st_ctim};
+file_state file_state::of(const struct stat& status) {
+  return {status.st_nlink, status.st_size, status.st_mtim, status.st_ctim};
 }
 
-bool file_identity::same_contents(const file_identity& other) const {
-  return size == other.size && same_time(modified, other.modified) &&
-         same_time(changed, other.changed);
+bool file_state::same_contents(const file_state& now) const {
+  return size == now.size && same_time(modified, now.modified) &&
+         (links != now.links || same_time(changed, now.changed));
 }
 
-bool file_identity::same_file(const file_identity& other) const {
-  if (inode != other.inode) return false;
-  if (device == other.device) return true;
-  // Two different files on two devices may share an inode number, but hardly
-  // also their type, link count, size and both times to the nanosecond.
-  return mode == other.mode && links == other.links && same_contents(other);
+void read_to_end(int fd, std::span<char> block) {
+  while (true) {
+    const ssize_t count = ::read(fd, block.data(), block.size());
+    if (count > 0 || (count < 0 && errno == EINTR)) continue;
+    return;
+  }
 }
 
 std::string_view input_channel::padded_field(std::string_view record, std::uint64_t start,

@@ -13,6 +13,7 @@
 
 #include "records/detail/bounded_text.hpp"
 #include "records/detail/field_limits.hpp"
+#include "records/detail/overlay_layers.hpp"
 #include "records/detail/record_reader.hpp"
 
 namespace records::detail {
@@ -65,24 +66,22 @@ struct alignas(4096) unit_buffers {  // NOLINT(cppcoreguidelines-pro-type-member
   reader_block read_block;
 };
 
-// What tells one file from another. Two names reach one file when device and
-// inode agree, and also when the inode number and everything the kernel keeps
-// of the file's contents agree although the devices differ: that is one file
-// seen through an overlay and its layer, or through two mounts of one network
-// file system, which report the same inode under different devices.
-struct file_identity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  mode_t mode = 0;
+// What a file's metadata shows of its contents, taken when it is first read.
+// A rewrite moves its size or its modification time, and its change time; the
+// change time moves as well when a link is added or removed (a rename over the
+// name, an unlink), which leaves the bytes as they were.
+struct file_state {
   nlink_t links = 0;
   off_t size = 0;
   timespec modified{};
   timespec changed{};
 
-  static file_identity of(const struct stat& status);
-  bool same_file(const file_identity& other) const;
-  // Size and times agree: a file that was read has not been written since.
-  bool same_contents(const file_identity& other) const;
+  static file_state of(const struct stat& status);
+  // The contents are as they were: size and modification time agree, and so
+  // does the change time unless the link count moved. On a file system that
+  // keeps whole seconds, a rewrite of the same size within the second of the
+  // first read cannot be told.
+  bool same_contents(const file_state& now) const;
 };
 
 // The records of a unit, read one after another, and the fields taken from
@@ -205,18 +204,30 @@ struct unit {
   // A FIFO or socket: read to its end before it is closed, so that its writer
   // never meets a reader that went away.
   bool drain_before_close = false;
+  // Disconnected, and only waiting to be read to its end once every file to
+  // write is closed: a writer that lingers never holds back the output.
+  bool awaiting_drain = false;
   // The descriptor is standard output or error, inherited: written where it
   // stands, in its own mode, never cut.
   bool inherited = false;
+  bool locked = false;              // a lock keeps other runs from writing it too
   bool created = false;             // the file did not exist: connecting created it empty
+  bool state_taken = false;         // `first_read` holds the file as the first read found it
+  bool written = false;             // a write statement has begun on the unit
   std::int32_t statement_line = 0;  // of the statement last begun on the unit
-  file_identity opened;             // the file as it was when connected
+  file_key key;                     // the file itself
+  layer_files layers;               // the files an overlay's file stands for
+  file_state first_read;
   unit_buffers* buffers = nullptr;
   bounded_text<32> source;  // of the statement that connected it, for reports
   path_name file_name;
   input_channel input;
   output_channel output;
 };
+
+// Reads a FIFO or socket to its end into `block`, dropping what it holds; a
+// failing read ends it as the end would.
+void read_to_end(int fd, std::span<char> block);
 
 // The buffers of every unit of every table live here, in static storage: a run
 // of any stack size has room for them, and their pages are only touched once a
