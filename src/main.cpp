@@ -8,7 +8,8 @@
 #include <exception>
 #include <string_view>
 
-#include "extract/run.hpp"
+#include "eigpick/eigpick.hpp"
+#include "library/library.hpp"
 #include "records/fatal_error.hpp"
 
 namespace {
@@ -36,8 +37,8 @@ int write_all(int fd, std::string_view text) {
   write_all(STDERR_FILENO, line.view());
 }
 
-[[gnu::noinline, gnu::cold]] void report_fatal(const records::fatal_error& error) {
-  report(records::fatal_report(error));
+[[gnu::noinline, gnu::cold]] void report_error(const eigpick::error& error) {
+  report(records::report_line(std::string_view(error.what())));
 }
 
 // Whatever escaped the run, its units were closed as it unwound, as after any
@@ -103,13 +104,19 @@ int print_answer(std::string_view text) {
   return 0;
 }
 
-// The run; a failure is reported. Returns the exit status.
+// The run's memory, in static storage: a run of any stack size has room for
+// it, and only the pages the run fills are touched.
+extract::run_memory run_memory;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+
+// The run in the working directory; a failure is reported (and a peer that
+// still writes the listing is read to its end only after that). Returns the
+// exit status.
 int run_and_report() {
   try {
-    extract::run_extraction();
+    eigpick::library::convert_with(".", run_memory);
     return 0;
-  } catch (const records::fatal_error& error) {
-    report_fatal(error);
+  } catch (const eigpick::error& error) {
+    report_error(error);
   } catch (const std::exception& error) {
     report_unexpected(error.what());
   } catch (...) {

@@ -6,12 +6,7 @@ namespace extract {
 namespace {
 
 using records::format_text;
-
-constexpr format_text not_found_format = "('Eigenvectors are not found')";
-constexpr format_text row_count_format = "(I5)";
-constexpr format_text header_format = "(//,'    E (',I3,' ) = ',F10.5)";
-constexpr format_text marked_header_format = "(//,'    E (',I3,' ) = ',F10.5,'  1')";
-constexpr format_text coefficient_format = "(12F10.5)";
+using namespace vector_file_formats;
 
 // Two empty records, then the column's root number and eigenvalue.
 template <format_text Format>

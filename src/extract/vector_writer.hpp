@@ -5,6 +5,16 @@
 
 namespace extract {
 
+// The records of the vector file.
+namespace vector_file_formats {
+inline constexpr records::format_text not_found_format = "('Eigenvectors are not found')";
+inline constexpr records::format_text row_count_format = "(I5)";
+inline constexpr records::format_text header_format = "(//,'    E (',I3,' ) = ',F10.5)";
+inline constexpr records::format_text marked_header_format =
+    "(//,'    E (',I3,' ) = ',F10.5,'  1')";
+inline constexpr records::format_text coefficient_format = "(12F10.5)";
+}  // namespace vector_file_formats
+
 // The single record that says the listing had no marker.
 void write_not_found(records::unit_table& units);
 

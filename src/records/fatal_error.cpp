@@ -99,8 +99,16 @@ void unread_peers::add(int fd) {
   ::close(fd);
 }
 
-std::string_view system_reason(int error_number) {
-  return std::strerror(error_number);
+reason_text system_reason(int error_number) {
+  std::array<char, reason_text::capacity()> room{};
+  // The GNU strerror_r, which hands back either room or a constant text.
+  return std::string_view(::strerror_r(error_number, room.data(), room.size()));
+}
+
+report_line failure_words(const fatal_error& error) {
+  report_line line;
+  describe_condition(line, error);
+  return line;
 }
 
 report_line fatal_report(const fatal_error& e) {

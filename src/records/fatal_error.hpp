@@ -76,8 +76,13 @@ using report_line = detail::bounded_text<4096>;
 // are written as \xNN, so a listing cannot put control characters on a terminal.
 report_line fatal_report(const fatal_error& error);
 
-// The system's words for an errno value.
-std::string_view system_reason(int error_number);
+// What went wrong, as the report's line ends after its place (file, unit,
+// statement, record, columns).
+report_line failure_words(const fatal_error& error);
+
+// The system's words for an errno value (as strerror gives them, but safe in
+// any thread).
+reason_text system_reason(int error_number);
 
 // Appends bytes as a report shows them: printable ASCII as it stands, every other
 // byte, the quote and the backslash as \xNN.

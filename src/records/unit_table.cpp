@@ -1,6 +1,8 @@
 #include "records/unit_table.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,9 +101,71 @@ void unlock(detail::unit& unit) {
 
 }  // namespace
 
+namespace {
+
+// The signals a write can raise: a FIFO whose reader went away, a file size
+// limit.
+sigset_t write_signals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGPIPE);
+  sigaddset(&signals, SIGXFSZ);
+  return signals;
+}
+
+// Default-initialised: the buffers stay untouched until a unit fills them.
+unit_memory* new_unit_memory() {
+  return new unit_memory;  // NOLINT(cppcoreguidelines-owning-memory)
+}
+
+}  // namespace
+
+// The units' small states are left uninitialised: each is made when its unit
+// is connected.
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
+unit_table::unit_table() : own_memory_(new_unit_memory()), memory_(own_memory_->bytes) {
+  block_write_signals();
+}
+
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
+unit_table::unit_table(unit_memory& memory, int directory)
+    : directory_(directory), memory_(memory.bytes) {
+  block_write_signals();
+}
+
+void unit_table::block_write_signals() {
+  const sigset_t signals = write_signals();
+  sigpending(&pending_before_);
+  pthread_sigmask(SIG_BLOCK, &signals, &signals_before_);
+}
+
 unit_table::~unit_table() {
   // No report is on its way: a peer still writing is read to its end now.
   abandon_all(nullptr);
+  // The signals the table's writes raised are taken, those that were pending
+  // before are left to the thread, and its mask is as it was.
+  sigset_t raised = write_signals();
+  sigset_t pending;
+  sigpending(&pending);
+  for (const int signal : {SIGPIPE, SIGXFSZ}) {
+    if (sigismember(&pending, signal) == 0 || sigismember(&pending_before_, signal) != 0) {
+      sigdelset(&raised, signal);
+    }
+  }
+  const timespec no_wait{};
+  while (sigisemptyset(&raised) == 0) {
+    const int taken = sigtimedwait(&raised, nullptr, &no_wait);
+    if (taken < 0 && errno == EINTR) continue;
+    if (taken < 0) break;
+    sigdelset(&raised, taken);
+  }
+  pthread_sigmask(SIG_SETMASK, &signals_before_, nullptr);
+}
+
+void unit_table::st_backspace(std::int32_t unit) {
+  if (detail::unit* connected_unit = find(unit); connected_unit != nullptr) {
+    connected_unit->input.read_again();
+  }
 }
 
 detail::unit& unit_table::prepare(const statement_params& params, std::string_view file_name) {
@@ -116,9 +180,8 @@ detail::unit& unit_table::prepare(const statement_params& params, std::string_vi
     }
     if (!in_use_[i] && free_slot == detail::max_units) free_slot = i;
   }
-  detail::unit_buffers* const buffers =
-      free_slot == detail::max_units ? nullptr : detail::take_unit_buffers();
-  if (buffers == nullptr) raise_open_error(params, file_name, EMFILE);
+  if (free_slot == detail::max_units) raise_open_error(params, file_name, EMFILE);
+  detail::unit_buffers* const buffers = detail::buffers_of_slot(memory_, free_slot);
   detail::unit& unit = *new (slot(free_slot)) detail::unit;
   in_use_[free_slot] = true;
   unit.buffers = buffers;
@@ -293,7 +356,6 @@ int unit_table::release(std::size_t index) {
   detail::unit& unit = *slot(index);
   in_use_[index] = false;
   if (last_used_ == &unit) last_used_ = nullptr;
-  detail::give_back_unit_buffers(unit.buffers);
   unlock(unit);
   if (unit.fd < 0 || ::close(unit.fd) == 0) return 0;
   return errno;
@@ -342,10 +404,10 @@ void unit_table::fail_write(std::int32_t unit) {
   const detail::write_refusal& refusal = refused.output.refusal();
   fatal_error error = unit_error(refused, condition::cannot_write, refusal.statement_line);
   error.detail = refusal.error_number != 0 ? system_reason(refusal.error_number)
-                                           : std::string_view("the system accepted no bytes");
+                                           : reason_text("the system accepted no bytes");
   if (refusal.cut_back_error_number != 0) {
     error.detail.append(" (cutting the file back to its last whole record failed: ");
-    error.detail.append(system_reason(refusal.cut_back_error_number));
+    error.detail.append(system_reason(refusal.cut_back_error_number).view());
     error.detail.append("; it may end inside a record)");
   } else if (refusal.may_end_inside_record) {
     error.detail.append(" (the file may end inside a record)");

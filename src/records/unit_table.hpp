@@ -1,10 +1,13 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string_view>
 
 #include "records/detail/unit.hpp"
@@ -23,16 +26,27 @@ struct statement_params {
 // The one way a unit moves records, declared when it is connected.
 enum class direction : std::uint8_t { read, write };
 
+// The memory of a table's units: a set of buffers for each unit that may be
+// connected at once, never initialised, and touched only where a unit fills it.
+struct alignas(4096) unit_memory {  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  std::array<std::byte, detail::max_units * sizeof(detail::unit_buffers)> bytes;
+};
+
 // The connected units, keyed by unit number; the run owns one table for its
 // whole life. Connecting allocates nothing. Destroying the table closes every
-// unit still connected.
+// unit still connected. A table holds no state but its own: tables in
+// different threads work apart. While a table exists, SIGPIPE and SIGXFSZ are
+// blocked in the thread that made it, and those its writes raise are taken
+// before it goes, so that a reader that went away or a file size limit is a
+// refused write, never a signal to the process that holds the table.
 class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see states_
  public:
   // Files are named from the working directory, or from the directory open as
   // `directory` (a descriptor the caller keeps open while the table is in use).
-  unit_table() = default;             // NOLINT(cppcoreguidelines-pro-type-member-init)
-  explicit unit_table(int directory)  // NOLINT(cppcoreguidelines-pro-type-member-init)
-      : directory_(directory) {}
+  // The units' buffers are in `memory`, which the caller keeps for the table's
+  // life, or in memory of the table's own.
+  unit_table();
+  explicit unit_table(unit_memory& memory, int directory = AT_FDCWD);
   ~unit_table();
   unit_table(const unit_table&) = delete;
   unit_table& operator=(const unit_table&) = delete;
@@ -86,6 +100,9 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
     return unit.output;
   }
 
+  // The next statement on the unit reads its current record again.
+  void st_backspace(std::int32_t unit);
+
   // Ends the run after a unit's file refused its records: the report names the
   // statement whose bytes it refused.
   [[noreturn, gnu::noinline, gnu::cold]] void fail_write(std::int32_t unit);
@@ -97,6 +114,7 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
                                                    fatal_error error);
 
  private:
+  void block_write_signals();
   detail::unit* slot(std::size_t index) { return states_.slot(index); }
   // A slot whose unit is connected: in use, and not only waiting to be read to
   // its end.
@@ -153,6 +171,10 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   // read statement began.
   bool attention_needed_ = false;
   int directory_ = AT_FDCWD;
+  std::unique_ptr<unit_memory> own_memory_;
+  std::span<std::byte> memory_;
+  sigset_t signals_before_{};  // the thread's mask when the table was made
+  sigset_t pending_before_{};  // of SIGPIPE and SIGXFSZ, those pending then
   detail::state_storage states_;
 };
 

@@ -3,39 +3,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bitset>
 #include <cerrno>
 
 namespace records::detail {
 namespace {
-
-// Room for the units of two tables at once: the run's, and in tests a second
-// one beside it.
-constexpr std::size_t buffer_sets = 2 * max_units;
-
-// Static storage, never initialised: a page is only touched where a unit fills it.
-unit_buffers
-    buffer_pool[buffer_sets];         // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
-std::bitset<buffer_sets> sets_taken;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
 bool same_time(const timespec& a, const timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 }  // namespace
-
-unit_buffers* take_unit_buffers() {
-  for (std::size_t i = 0; i < buffer_sets; ++i) {
-    if (sets_taken[i]) continue;
-    sets_taken[i] = true;
-    return &buffer_pool[i];
-  }
-  return nullptr;
-}
-
-void give_back_unit_buffers(unit_buffers* buffers) {
-  sets_taken[static_cast<std::size_t>(buffers - buffer_pool)] = false;
-}
 
 file_state file_state::of(const struct stat& status) {
   return {status.st_nlink, status.st_size, status.st_mtim, status.st_ctim};

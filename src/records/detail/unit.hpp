@@ -94,7 +94,15 @@ class input_channel {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded
   }
 
   // Makes the next record current; after read_error, error_number() says why.
-  record_reader::status next_record() { return reader_.next_record(); }
+  record_reader::status next_record() {
+    if (again_) [[unlikely]] {
+      again_ = false;
+      return record_reader::status::record;
+    }
+    return reader_.next_record();
+  }
+  // The current record is made current once more by the next statement.
+  void read_again() { again_ = reader_.record_number() != 0; }
   std::string_view record() const { return reader_.record(); }
   std::int64_t record_number() const { return reader_.record_number(); }
   int error_number() const { return reader_.error_number(); }
@@ -118,6 +126,7 @@ class input_channel {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded
 
   record_reader reader_;
   bool created_ = false;
+  bool again_ = false;  // the next statement reads the current record again
   // A field that runs past the end of its record, completed with blanks.
   std::array<char, static_cast<std::size_t>(max_field_width)> padded_;
 };
@@ -229,11 +238,11 @@ struct unit {
 // failing read ends it as the end would.
 void read_to_end(int fd, std::span<char> block);
 
-// The buffers of every unit of every table live here, in static storage: a run
-// of any stack size has room for them, and their pages are only touched once a
-// unit is connected to one. Null when every set is taken.
-unit_buffers* take_unit_buffers();
-void give_back_unit_buffers(unit_buffers* buffers);
+// The buffers of a table's units, one set a slot, in the memory the table was
+// given.
+inline unit_buffers* buffers_of_slot(std::span<std::byte> memory, std::size_t index) {
+  return reinterpret_cast<unit_buffers*>(memory.data()) + index;
+}
 
 // Room for the small states of a table's units, constructed when a unit is
 // connected.
