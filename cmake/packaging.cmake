@@ -3,7 +3,8 @@
 # manual page, the licence and the CMake package files. The tarball holds the
 # program as built; the .deb a dynamically linked one (see CMakeLists.txt),
 # with Debian's layout of the rest (cmake/deb_layout.cmake). Every package is
-# reproducible: cmake/package_config.cmake dates its files by the commit.
+# reproducible: cmake/package_config.cmake dates its files by the commit, and
+# cmake/package_modes.cmake gives them modes of their own, whatever the umask.
 
 set(EIGPICK_PACKAGE_MAINTAINER
     "eigpick maintainers <maintainers@users.noreply.c-seed-2ebed51a.example>"
@@ -36,7 +37,9 @@ set(CPACK_PACKAGE_FILE_NAME
     "eigpick-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
 # The program is installed stripped into every package.
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_layout.cmake)
+# The .deb's layout first, then the modes of everything in any package.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_layout.cmake
+                            ${PROJECT_SOURCE_DIR}/cmake/package_modes.cmake)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_config.cmake)
 # What those two scripts need to know of this build.
 set(CPACK_EIGPICK_SOURCE_DIR ${PROJECT_SOURCE_DIR})

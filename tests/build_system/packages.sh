@@ -30,6 +30,8 @@ for tool in readelf gzip tar; do
   fi
 done
 new_scratch packages
+# These packages are made under umask 022, a second clone's under 002.
+umask 022
 
 page=$source_dir/docs/eigpick.1
 licence=$source_dir/LICENSE
@@ -128,7 +130,9 @@ check "the tarball's licence" same "$(same "$scratch/tgz/share/doc/eigpick/LICEN
 cpack_run --config "$build_dir/CPackSourceConfig.cmake" -B "$scratch/packages" \
   >"$scratch/cpack-source.log" 2>&1
 check "cpack, source package" 0 "$?"
-if git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$source_dir"; then
+in_git=no
+git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$source_dir" && in_git=yes
+if [[ $in_git == yes ]]; then
   check "the source package holds exactly the files of the commit" "" "$(
     tar -tzf "$scratch/packages/eigpick-$version-Source.tar.gz" | grep -v '/$' |
       sed 's|^[^/]*/||' | sort | diff - <(git -C "$source_dir" ls-tree -r --name-only HEAD | sort)
@@ -146,6 +150,46 @@ for package in "$scratch/packages"/*.deb "$scratch/packages"/*.tar.gz; do
   check "a second cpack run gives the same $(basename -- "$package")" same \
     "$(same "$scratch/again/$(basename -- "$package")" "$package")"
 done
+
+# ---- the same packages from another checkout, umask and time zone
+# A user who clones under umask 002 gets files of mode 0664 and directories of
+# 0775, and cpack stages under that umask too: the packages must still hold
+# the same bytes. The second build is configured like the first and builds
+# only what the packages hold; it needs the tree to be the commit it clones.
+# contents PACKAGE: its files with their modes, owners and dates.
+contents() { if [[ $1 == *.deb ]]; then dpkg-deb -c "$1"; else tar -tvzf "$1"; fi 2>&1; }
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$build_dir/CMakeCache.txt"; }
+build_type=$(cache CMAKE_BUILD_TYPE)
+second_build() {
+  umask 002
+  export TZ=XST-13:45
+  git clone --quiet --no-checkout "$source_dir" "$scratch/clone" &&
+    git -C "$scratch/clone" checkout --quiet --detach "$(git -C "$source_dir" rev-parse HEAD)" &&
+    cmake -S "$scratch/clone" -B "$scratch/clone-build" -G "$(cache CMAKE_GENERATOR)" \
+      -DCMAKE_CXX_COMPILER="$(cache CMAKE_CXX_COMPILER)" -DCMAKE_BUILD_TYPE="$build_type" \
+      -DCMAKE_CXX_FLAGS="$(cache CMAKE_CXX_FLAGS)" \
+      -DCMAKE_CXX_FLAGS_"${build_type^^}"="$(cache "CMAKE_CXX_FLAGS_${build_type^^}")" \
+      -DCMAKE_EXE_LINKER_FLAGS="$(cache CMAKE_EXE_LINKER_FLAGS)" \
+      -DEIGPICK_STATIC="$(cache EIGPICK_STATIC)" \
+      -DEIGPICK_PACKAGE_MAINTAINER="$(cache EIGPICK_PACKAGE_MAINTAINER)" \
+      -DEIGPICK_BUILD_TESTS=OFF -DEIGPICK_EXAMPLE_TARGET=OFF &&
+    cmake --build "$scratch/clone-build" &&
+    cpack_run --config "$scratch/clone-build/CPackConfig.cmake" -B "$scratch/second" &&
+    cpack_run --config "$scratch/clone-build/CPackSourceConfig.cmake" -B "$scratch/second"
+}
+if [[ $in_git == no ]]; then
+  echo "not a git checkout (or no git): the packages of a second clone are not compared"
+elif [[ -n $(git -C "$source_dir" status --porcelain --untracked-files=no) ]]; then
+  echo "the tree differs from its commit: the packages of a second clone are not compared"
+else
+  (second_build) >"$scratch/second-build.log" 2>&1
+  check "a second clone builds its packages under umask 002" 0 "$?"
+  for package in "$scratch/packages"/*.deb "$scratch/packages"/*.tar.gz; do
+    second=$scratch/second/$(basename -- "$package")
+    check "the second clone's $(basename -- "$package") is the same" same "$(same "$second" "$package")"
+    cmp -s "$second" "$package" || diff <(contents "$package") <(contents "$second") | head -n 20
+  done
+fi
 
 # ---- cmake --install --strip
 cmake --install "$build_dir" --prefix "$scratch/prefix" --strip >"$scratch/install.log" 2>&1
