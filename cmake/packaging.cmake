@@ -4,7 +4,8 @@
 # program as built; the .deb a dynamically linked one (see CMakeLists.txt),
 # with Debian's layout of the rest (cmake/deb_layout.cmake). Every package is
 # reproducible: cmake/package_config.cmake dates its files by the commit, and
-# cmake/package_modes.cmake gives them modes of their own, whatever the umask.
+# cmake/package_modes.cmake and cmake/deb_member_modes.cmake give them modes
+# of their own, whatever the umask.
 
 set(EIGPICK_PACKAGE_MAINTAINER
     "eigpick maintainers <maintainers@users.noreply.c-seed-2ebed51a.example>"
@@ -40,6 +41,7 @@ set(CPACK_STRIP_FILES ON)
 # The .deb's layout first, then the modes of everything in any package.
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_layout.cmake
                             ${PROJECT_SOURCE_DIR}/cmake/package_modes.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_member_modes.cmake)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_config.cmake)
 # What those two scripts need to know of this build.
 set(CPACK_EIGPICK_SOURCE_DIR ${PROJECT_SOURCE_DIR})
