@@ -7,8 +7,18 @@
 # cmake/package_modes.cmake and cmake/deb_member_modes.cmake give them modes
 # of their own, whatever the umask.
 
-set(EIGPICK_PACKAGE_MAINTAINER
-    "eigpick maintainers <maintainers@users.noreply.c-seed-2ebed51a.example>"
+# The .deb's Maintainer is whoever builds it: by default, as Debian's own tools
+# take it, DEBFULLNAME and DEBEMAIL (or DEBEMAIL alone as "Name <address>")
+# when the build directory is first configured. Without them the field says
+# that nobody was named, at an address that can never be mailed (.invalid is
+# reserved for that), which lintian accepts.
+set(eigpick_maintainer "Unnamed packager <unnamed@packager.invalid>")
+if("$ENV{DEBEMAIL}" MATCHES "^[^<>]*[^<> ] <[^<>]+>$")
+  set(eigpick_maintainer "$ENV{DEBEMAIL}")
+elseif(NOT "$ENV{DEBFULLNAME}" STREQUAL "" AND NOT "$ENV{DEBEMAIL}" STREQUAL "")
+  set(eigpick_maintainer "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+endif()
+set(EIGPICK_PACKAGE_MAINTAINER "${eigpick_maintainer}"
     CACHE STRING "Name <address> for the Maintainer field of the .deb")
 
 set(CPACK_GENERATOR DEB TGZ)
