@@ -3,10 +3,22 @@
 # manual page, the licence and the CMake package files. The tarball holds the
 # program as built; the .deb a dynamically linked one (see CMakeLists.txt),
 # with Debian's layout of the rest (cmake/deb_layout.cmake). Every package is
-# reproducible: cmake/package_config.cmake dates its files by the commit.
+# reproducible: cmake/package_config.cmake dates its files by the commit, and
+# cmake/package_modes.cmake and cmake/deb_member_modes.cmake give them modes
+# of their own, whatever the umask.
 
-set(EIGPICK_PACKAGE_MAINTAINER
-    "eigpick maintainers <maintainers@users.noreply.c-seed-2ebed51a.example>"
+# The .deb's Maintainer is whoever builds it: by default, as Debian's own tools
+# take it, DEBFULLNAME and DEBEMAIL (or DEBEMAIL alone as "Name <address>")
+# when the build directory is first configured. Without them the field says
+# that nobody was named, at an address that can never be mailed (.invalid is
+# reserved for that), which lintian accepts.
+set(eigpick_maintainer "Unnamed packager <unnamed@packager.invalid>")
+if("$ENV{DEBEMAIL}" MATCHES "^[^<>]*[^<> ] <[^<>]+>$")
+  set(eigpick_maintainer "$ENV{DEBEMAIL}")
+elseif(NOT "$ENV{DEBFULLNAME}" STREQUAL "" AND NOT "$ENV{DEBEMAIL}" STREQUAL "")
+  set(eigpick_maintainer "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+endif()
+set(EIGPICK_PACKAGE_MAINTAINER "${eigpick_maintainer}"
     CACHE STRING "Name <address> for the Maintainer field of the .deb")
 
 set(CPACK_GENERATOR DEB TGZ)
@@ -36,7 +48,10 @@ set(CPACK_PACKAGE_FILE_NAME
     "eigpick-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
 # The program is installed stripped into every package.
 set(CPACK_STRIP_FILES ON)
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_layout.cmake)
+# The .deb's layout first, then the modes of everything in any package.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_layout.cmake
+                            ${PROJECT_SOURCE_DIR}/cmake/package_modes.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/deb_member_modes.cmake)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_config.cmake)
 # What those two scripts need to know of this build.
 set(CPACK_EIGPICK_SOURCE_DIR ${PROJECT_SOURCE_DIR})

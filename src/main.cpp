@@ -67,25 +67,28 @@ constexpr std::string_view usage_text =
     "(m = -1, 0, +1), with their root numbers and eigenvalues to the vector\n"
     "file fort.50.\n"
     "Prints nothing and exits 0 when fort.50 holds the ten vectors, and also\n"
-    "when no record among the first 500 of hdat.out has EIGE in columns 17-20:\n"
-    "fort.50 then holds the single record \"Eigenvectors are not found\".\n"
-    "Otherwise prints one line on standard error and exits 1.\n"
+    "when hdat.out has 500 records or more and none of the first 500 has EIGE\n"
+    "in columns 17-20: fort.50 then holds the single record\n"
+    "\"Eigenvectors are not found\". Otherwise prints one line on standard\n"
+    "error and exits 1.\n"
     "\n"
-    "  eigpick --help     print this text and exit\n"
-    "  eigpick --version  print the version and exit\n"
+    "  eigpick -h, --help  print this text and exit\n"
+    "  eigpick --version   print the version and exit\n"
     "\n"
-    "Neither opens any file. Any other arguments are ignored.\n"
+    "Each must be the only argument and opens no file; any other arguments\n"
+    "are ignored and the run goes ahead.\n"
     "Manual: man eigpick\n";
 
 constexpr std::string_view version_text = "eigpick " EIGPICK_VERSION "\n";
 
-// Exactly "--help" or "--version" alone answers without touching a file: asking
-// for help must never create or rewrite a job's files. Any other argument list
-// is ignored and the run goes ahead, as it always has.
+// Exactly "-h", "--help" or "--version" alone answers without touching a file:
+// asking for help, as most users first do with -h, must never create or rewrite
+// a job's files. Any other argument list is ignored and the run goes ahead, as
+// it always has.
 std::string_view answer_for(int argc, char** argv) {
   if (argc != 2) return {};
   const std::string_view argument = argv[1];
-  if (argument == "--help") return usage_text;
+  if (argument == "-h" || argument == "--help") return usage_text;
   if (argument == "--version") return version_text;
   return {};
 }

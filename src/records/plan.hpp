@@ -19,6 +19,9 @@ template <typename T>
 inline constexpr value_kind value_kind_of = value_kind::none;
 template <std::size_t N>
 inline constexpr value_kind value_kind_of<std::array<char, N>> = value_kind::character;
+// A label declared as it is in C, `char label[4]`, is one character value too.
+template <std::size_t N>
+inline constexpr value_kind value_kind_of<char[N]> = value_kind::character;
 template <>
 inline constexpr value_kind value_kind_of<std::int32_t> = value_kind::integer;
 template <>

@@ -4,8 +4,9 @@
 # that converts the example exactly, the manual page (gzipped in the .deb) and
 # the licence (the .deb a copyright file), the .deb's control fields name the
 # package properly, and lintian finds nothing to warn about in the .deb. A
-# second run of cpack gives the same bytes, and the source package holds exactly
-# the files of the commit. A project that finds the installed CMake package
+# second run of cpack gives the same bytes, and so do the packages of a second
+# clone built under another umask and time zone; the source package holds
+# exactly the files of the commit. A project that finds the installed CMake package
 # converts the example with eigpick::eigpick.
 #
 #   tests/build_system/packages.sh BUILD_DIR SOURCE_DIR VERSION
@@ -30,6 +31,8 @@ for tool in readelf gzip tar; do
   fi
 done
 new_scratch packages
+# These packages are made under umask 022, a second clone's under 002.
+umask 022
 
 page=$source_dir/docs/eigpick.1
 licence=$source_dir/LICENSE
@@ -128,7 +131,9 @@ check "the tarball's licence" same "$(same "$scratch/tgz/share/doc/eigpick/LICEN
 cpack_run --config "$build_dir/CPackSourceConfig.cmake" -B "$scratch/packages" \
   >"$scratch/cpack-source.log" 2>&1
 check "cpack, source package" 0 "$?"
-if git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$source_dir"; then
+in_git=no
+git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null | grep -qxF "$source_dir" && in_git=yes
+if [[ $in_git == yes ]]; then
   check "the source package holds exactly the files of the commit" "" "$(
     tar -tzf "$scratch/packages/eigpick-$version-Source.tar.gz" | grep -v '/$' |
       sed 's|^[^/]*/||' | sort | diff - <(git -C "$source_dir" ls-tree -r --name-only HEAD | sort)
@@ -146,6 +151,38 @@ for package in "$scratch/packages"/*.deb "$scratch/packages"/*.tar.gz; do
   check "a second cpack run gives the same $(basename -- "$package")" same \
     "$(same "$scratch/again/$(basename -- "$package")" "$package")"
 done
+
+# ---- the packages of a second clone, under umask 002 and another time zone
+# Cloned under umask 002, files are 0664 and directories 0775, and cpack stages
+# under that umask too: the packages must still be the same bytes. The clone is
+# configured as the first build and builds what the packages hold. It is the
+# commit, so it is compared only where the tree is that commit.
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$build_dir/CMakeCache.txt"; }
+second_build() {
+  umask 002
+  export TZ=XST-13:45
+  local type name flags=(-G "$(cache CMAKE_GENERATOR)" -DEIGPICK_BUILD_TESTS=OFF)
+  type=$(cache CMAKE_BUILD_TYPE)
+  for name in CMAKE_CXX_COMPILER CMAKE_BUILD_TYPE CMAKE_CXX_FLAGS "CMAKE_CXX_FLAGS_${type^^}" \
+    CMAKE_EXE_LINKER_FLAGS EIGPICK_STATIC EIGPICK_PACKAGE_MAINTAINER; do
+    flags+=("-D$name=$(cache "$name")")
+  done
+  git clone -q -n "$source_dir" "$scratch/clone" &&
+    git -C "$scratch/clone" checkout -q "$(git -C "$source_dir" rev-parse HEAD)" &&
+    cmake -S "$scratch/clone" -B "$scratch/clone-build" "${flags[@]}" &&
+    cmake --build "$scratch/clone-build" &&
+    cpack_run --config "$scratch/clone-build/CPackConfig.cmake" -B "$scratch/second" &&
+    cpack_run --config "$scratch/clone-build/CPackSourceConfig.cmake" -B "$scratch/second"
+}
+if [[ $in_git == no || -n $(git -C "$source_dir" status --porcelain -uno) ]]; then
+  echo "no git, or the tree differs from its commit: no second clone's packages are compared"
+else
+  (second_build) >"$scratch/second-build.log" 2>&1
+  check "a second clone builds its packages" 0 "$?"
+  for package in "$scratch/packages"/*.deb "$scratch/packages"/*.tar.gz; do
+    check "the second clone's ${package##*/}" same "$(same "$scratch/second/${package##*/}" "$package")"
+  done
+fi
 
 # ---- cmake --install --strip
 cmake --install "$build_dir" --prefix "$scratch/prefix" --strip >"$scratch/install.log" 2>&1

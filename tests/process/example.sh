@@ -70,11 +70,11 @@ arguments_case --help x
 arguments_case --version --help
 arguments_case -v --version
 arguments_case --HELP
-arguments_case -h
+arguments_case -h x
 arguments_case other.out other.50
 arguments_case "" "   " "two words"
 
-# --help or --version alone answers on standard output and opens no file: the
+# -h, --help or --version alone answers on standard output and opens no file: the
 # listing and an older fort.50 stay as they are, and nothing is created.
 answer_case() {
     local argument=$1 pattern=$2 files
@@ -101,6 +101,7 @@ answer_case() {
     done
 }
 answer_case --help '^Usage: eigpick$'
+answer_case -h '^Usage: eigpick$'
 answer_case --version '^eigpick [0-9]+[.][0-9]+[.][0-9]+$'
 
 new_case "--help to a full device fails, saying so"

@@ -72,9 +72,9 @@ TEST_F(Statement, ReadsTakeTheirFieldsAndLeaveTheNextRecordPlanned) {
       {__LINE__, "one\ntwo\nthreeABC\nfour\n",
        [](unit_table& units) {
          word a{};
-         word b{};
+         char b[4];  // a label declared as a built-in array
          read<"(//,2A4)">(units, at(20), a, b);
-         return text_of(a) + text_of(b) + next_start(units);
+         return text_of(a) + std::string(b, 4) + next_start(units);
        },
        "threeABC|four    "},
       // Slashes after the last item still end records.
@@ -192,6 +192,13 @@ TEST_F(Statement, AFailedReadNamesTheStatementAndWhatWentWrong) {
        },
        "statement line 31, record 1, columns 1-4: bad integer field \"   -\" (a sign without "
        "digits)"},
+      {__LINE__, "   -    \n",
+       [](unit_table& units) {
+         float value = 0;
+         read<"(F8.5)">(units, at(25), value);
+       },
+       "statement line 25, record 1, columns 1-8: bad real field \"   -    \" (a sign without "
+       "digits)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "line " << c.line);
@@ -258,14 +265,17 @@ TEST_F(Statement, WritesBuildTheirRecordsFromLiteralsSkipsAndFields) {
          write<"(I2,3X)">(units, out(60), 7);
          write<"(I1,2X,'|')">(units, out(60), 4);
          write<"(I1,/)">(units, out(60), 1);
+         write<"(I2,'|')">(units, out(60), 1, 2);
+         write<"(I1,/,2X,I1)">(units, out(60), 1, 2);
        },
-       "x 1\nx 2\nx 3\n    7\n 7\n4  |\n1\n\n"},
+       "x 1\nx 2\nx 3\n    7\n 7\n4  |\n1\n\n 1|\n 2|\n1\n  2\n"},
       {__LINE__,
        [&](unit_table& units) {
          write<"(2F4.1,'|')">(units, out(60), std::span<const float>(thirteen).first(3));
          write<"('<',F4.1,3X)">(units, out(60), std::span<const float>(thirteen).last(2));
+         write<"(2X,F4.1)">(units, out(60), std::span<const float>(thirteen).last(2));
        },
-       " 0.5 0.5|\n 0.5\n< 0.5\n<-1.0\n"},
+       " 0.5 0.5|\n 0.5\n< 0.5\n<-1.0\n   0.5\n  -1.0\n"},
       // A record wider than the buffer that gathers it.
       {__LINE__,
        [&](unit_table& units) {

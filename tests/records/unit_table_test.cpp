@@ -77,6 +77,14 @@ TEST_F(Opening, ConnectingAUnitAgainClosesItsEarlierFile) {
   std::int32_t value = 0;
   read<"(I1)">(units_, statement(4, 12), value);
   EXPECT_EQ(value, 2);
+  // The records gathered for the earlier file reach that file, not the next.
+  open_unit(7, "first-out", direction::write);
+  write<"(I5)">(units_, statement(7, 50), 3);
+  open_unit(7, "second-out", direction::write);
+  write<"(I5)">(units_, statement(7, 50), 4);
+  units_.stop_string();
+  EXPECT_EQ(read_file("first-out"), "    3\n");
+  EXPECT_EQ(read_file("second-out"), "    4\n");
 }
 
 }  // namespace
