@@ -37,6 +37,10 @@ int write_all(int fd, std::string_view text) {
   write_all(STDERR_FILENO, line.view());
 }
 
+[[gnu::noinline, gnu::cold]] void report_fatal(const records::fatal_error& error) {
+  report(records::fatal_report(error));
+}
+
 [[gnu::noinline, gnu::cold]] void report_error(const eigpick::error& error) {
   report(records::report_line(std::string_view(error.what())));
 }
@@ -116,8 +120,10 @@ extract::run_memory run_memory;  // NOLINT(cppcoreguidelines-avoid-non-const-glo
 // exit status.
 int run_and_report() {
   try {
-    eigpick::library::convert_with(".", run_memory);
+    eigpick::library::run_in(".", run_memory);
     return 0;
+  } catch (const records::fatal_error& error) {
+    report_fatal(error);
   } catch (const eigpick::error& error) {
     report_error(error);
   } catch (const std::exception& error) {

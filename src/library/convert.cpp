@@ -49,20 +49,12 @@ class open_directory {
   int fd_ = AT_FDCWD;
 };
 
-outcome outcome_of(extract::outcome run) {
-  return run == extract::outcome::converted ? outcome::converted : outcome::not_found;
-}
-
 }  // namespace
 
-outcome convert_with(const std::filesystem::path& job_directory, extract::run_memory& memory) {
+extract::outcome run_in(const std::filesystem::path& job_directory, extract::run_memory& memory) {
   const open_directory directory(job_directory);
-  try {
-    records::unit_table units(memory.units, directory.fd());
-    return outcome_of(extract::run_extraction(units, memory.table));
-  } catch (const records::fatal_error& failure) {
-    throw error_of(failure, job_directory / std::string(failure.file_name.view()));
-  }
+  records::unit_table units(memory.units, directory.fd());
+  return extract::run_extraction(units, memory.table);
 }
 
 }  // namespace library
@@ -71,7 +63,13 @@ outcome convert(const std::filesystem::path& job_directory) {
   // Default-initialised: only the pages the run fills are touched.
   const std::unique_ptr<extract::run_memory> memory(
       new extract::run_memory);  // NOLINT(cppcoreguidelines-owning-memory)
-  return library::convert_with(job_directory, *memory);
+  try {
+    return library::run_in(job_directory, *memory) == extract::outcome::converted
+               ? outcome::converted
+               : outcome::not_found;
+  } catch (const records::fatal_error& failure) {
+    throw library::error_of(failure, job_directory / std::string(failure.file_name.view()));
+  }
 }
 
 }  // namespace eigpick
