@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -125,6 +126,8 @@ struct vectors {
 template <typename T, typename Values>
 py::array_t<T> array_of(std::vector<py::ssize_t> shape, const Values& values) {
   py::array_t<T> array(std::move(shape));
+  if (static_cast<py::ssize_t>(values.size()) != array.size())
+    throw std::length_error("eigpick: the library gave values of another shape");
   std::copy(values.begin(), values.end(), array.mutable_data());
   return array;
 }
