@@ -9,8 +9,9 @@ if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
 
-# The .deb is made of chosen components, staged in one directory of their own.
-set(root "${CPACK_TEMPORARY_DIRECTORY}/ALL_COMPONENTS_IN_ONE${CPACK_PACKAGING_INSTALL_PREFIX}")
+# The package eigpick is made of chosen components, staged in the directory of
+# their group (cmake/package_config.cmake).
+set(root "${CPACK_TEMPORARY_DIRECTORY}/eigpick${CPACK_PACKAGING_INSTALL_PREFIX}")
 set(page "${root}/share/man/man1/eigpick.1")
 set(doc_dir "${root}/share/doc/eigpick")
 set(debian "${CPACK_EIGPICK_SOURCE_DIR}/cmake/debian")
@@ -40,3 +41,8 @@ foreach(path IN ITEMS "${page}" "${doc_dir}/changelog.Debian")
     message(FATAL_ERROR "deb_layout.cmake: gzip ${path} failed")
   endif()
 endforeach()
+
+# python3-eigpick, where the Python module is built.
+if(CPACK_EIGPICK_PYTHON_VERSION)
+  include("${CPACK_EIGPICK_SOURCE_DIR}/cmake/python_deb_layout.cmake")
+endif()

@@ -34,11 +34,26 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
 endif()
 
 if(CPACK_GENERATOR STREQUAL "DEB")
-  # One package of the chosen components: the dynamic program where the build's
-  # own is static, and the files.
+  # The package eigpick of the chosen components, grouped: the dynamic program
+  # where the build's own is static, and the files; python3-eigpick beside it
+  # where the Python module is built (cmake/python_package.cmake).
   set(CPACK_DEB_COMPONENT_INSTALL ON)
-  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
   set(CPACK_COMPONENTS_ALL ${CPACK_EIGPICK_DEB_COMPONENTS})
+  foreach(component IN LISTS CPACK_EIGPICK_DEB_COMPONENTS)
+    string(TOUPPER "${component}" component)
+    set(CPACK_COMPONENT_${component}_GROUP eigpick)
+  endforeach()
+  set(CPACK_DEBIAN_EIGPICK_PACKAGE_NAME eigpick)
+  # A package of components takes its Description from its own variable, which
+  # cpack starts with CPACK_PACKAGE_DESCRIPTION_SUMMARY unless that is the
+  # default: the summary is made the default so that each package's first line
+  # is its own synopsis.
+  set(CPACK_DEBIAN_EIGPICK_DESCRIPTION
+      "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${CPACK_DEFAULT_PACKAGE_DESCRIPTION_SUMMARY}")
+  if(CPACK_EIGPICK_PYTHON_VERSION)
+    include("${CPACK_EIGPICK_SOURCE_DIR}/cmake/python_package.cmake")
+  endif()
 endif()
 
 # The source package holds exactly the files the commit tracks, as git archive

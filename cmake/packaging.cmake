@@ -56,6 +56,8 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_config.cmake)
 # What those two scripts need to know of this build.
 set(CPACK_EIGPICK_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_EIGPICK_DEB_COMPONENTS ${eigpick_package_components})
+# Python's MAJOR.MINOR where the module is built, for python3-eigpick.
+set(CPACK_EIGPICK_PYTHON_VERSION "${eigpick_python_version}")
 
 # eigpick_VERSION-1_ARCH.deb, the architecture as dpkg names it; the package
 # revision makes it a package of the project's release, as lintian expects of

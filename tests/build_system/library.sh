@@ -99,7 +99,7 @@ check "a child forked during a run keeps no lock" "converted; after the run the 
 if echo 'int main() {}' | "$compiler" -x c++ -fsanitize=thread -o "$scratch/probe" - >/dev/null 2>&1; then
   cmake -S "$source_dir" -B "$scratch/tsan-build" -G "$generator" -DCMAKE_CXX_COMPILER="$compiler" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-fsanitize=thread -DEIGPICK_STATIC=OFF \
-    -DEIGPICK_BUILD_TESTS=OFF >"$scratch/tsan.log" 2>&1 &&
+    -DEIGPICK_BUILD_TESTS=OFF -DEIGPICK_PYTHON=OFF >"$scratch/tsan.log" 2>&1 &&
     cmake --build "$scratch/tsan-build" --target libeigpick eigpick >>"$scratch/tsan.log" 2>&1 &&
     cmake --install "$scratch/tsan-build" --prefix "$scratch/tsan-prefix" >>"$scratch/tsan.log" 2>&1
   check "the library builds with ThreadSanitizer" 0 "$?"

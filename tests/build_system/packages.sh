@@ -214,6 +214,39 @@ check "find_package(eigpick 0.2): eigpick::eigpick converts the example" "0 same
   "$(consumer 0.2) $(same "$scratch/consumer-0.2/fort.50" "$source_dir/examples/fort.50.expected")"
 check "find_package(eigpick 0.3) does not take $version" 1 "$(consumer 0.3)"
 
+# ---- python3-eigpick, beside eigpick where the build has the Python module
+python=$(sed -n 's/^EIGPICK_PYTHON_EXECUTABLE:INTERNAL=//p' "$build_dir/CMakeCache.txt")
+modules=("$build_dir"/python/eigpick.*.so)
+python_deb=$scratch/packages/python3-eigpick_${version}-1_${arch}.deb
+if [[ -f ${modules[0]} ]]; then
+  module=$(basename -- "${modules[0]}")
+  site=usr/lib/python3/dist-packages
+  check "python3-eigpick: its files and their modes" "$(printf '%s\n' \
+    "-rw-r--r-- ./$site/$module" "-rw-r--r-- ./$site/eigpick.pyi" \
+    "-rw-r--r-- ./usr/share/doc/python3-eigpick/changelog.Debian.gz" \
+    "-rw-r--r-- ./usr/share/doc/python3-eigpick/copyright" \
+    "-rw-r--r-- ./usr/share/lintian/overrides/python3-eigpick")" \
+    "$(dpkg-deb -c "$python_deb" | awk '$1 !~ /^d/ && $2 == "root/root" { print $1, $6 }' | sort)"
+  check "python3-eigpick: Section and Depends" "python python3-numpy" \
+    "$(dpkg-deb -f "$python_deb" Section) $(dpkg-deb -f "$python_deb" Depends | grep -o python3-numpy)"
+  check "python3-eigpick: every directory is 0755" "" \
+    "$(dpkg-deb -c "$python_deb" | awk '$1 ~ /^d/ && $1 != "drwxr-xr-x"')"
+  lintian --fail-on error,warning "$python_deb" >"$scratch/lintian-python.log" 2>&1
+  check "python3-eigpick: lintian finds no error and no warning" "0:" \
+    "$?:$(grep -E '^[EW]: ' "$scratch/lintian-python.log")"
+  dpkg-deb -x "$python_deb" "$scratch/python-deb"
+  mkdir "$scratch/python-job" && cp -- "$source_dir/examples/hdat.out" "$scratch/python-job/"
+  check "python3-eigpick's module converts the example" "converted same" "$(
+    PYTHONPATH=$scratch/python-deb/$site "$python" -c 'import eigpick, sys; print(eigpick.convert(sys.argv[1]))' \
+      "$scratch/python-job" 2>&1) $(same "$scratch/python-job/fort.50" "$source_dir/examples/fort.50.expected")"
+  # The prefix as the interpreter's user base, as ~/.local is.
+  check "cmake --install puts the module where its interpreter finds it under the prefix" yes "$(
+    imported=$(PYTHONUSERBASE=$scratch/prefix "$python" -c 'import eigpick; print(eigpick.__file__)' 2>&1)
+    [[ $imported == "$scratch/prefix/"*"/$module" ]] && echo yes || echo "$imported")"
+else
+  check "no python3-eigpick without the Python module" no "$([[ -e $python_deb ]] && echo yes || echo no)"
+fi
+
 if ((failed > 0)); then
   for log in "$scratch"/*.log; do
     echo "--- $(basename -- "$log")"

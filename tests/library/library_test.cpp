@@ -1,11 +1,10 @@
-#include "eigpick/eigpick.hpp"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "eigpick/eigpick.hpp"
 #include "support/listing_builder.hpp"
 #include "support/scratch_directory.hpp"
 
