@@ -142,9 +142,13 @@ void explain_block_end(records::fatal_error& error, const block_progress& progre
 
 bool find_marker(records::unit_table& units) {
   try {
+    // Each record is tested as "(16X,2A4)" would read it: columns 17-20, and
+    // nothing else, compared exactly.
     for (std::int32_t count = 1; count <= marker_search_limit; ++count) {
-      const label word = read_two_words<search_format>(units, line::marker_search);
-      if (records::compare_string(as_text(word), marker) == 0) return true;
+      if (records::record_holds(units, listing_statement(line::marker_search), marker_column,
+                                marker)) {
+        return true;
+      }
     }
   } catch (records::fatal_error& error) {
     explain_search_end(error);

@@ -1,7 +1,5 @@
 #include "records/statement.hpp"
 
-#include <algorithm>
-
 namespace records::engine {
 
 void raise_no_record(unit_table& units, const statement_params& params,
@@ -31,16 +29,6 @@ void raise_bad_field(unit_table& units, const statement_params& params,
   error.field_text = field;
   error.detail = detail::failure_detail(failure);
   units.fail(params, error);
-}
-
-int compare_padded(std::string_view first, std::string_view second) {
-  const std::size_t length = std::max(first.size(), second.size());
-  for (std::size_t i = 0; i < length; ++i) {
-    const auto a = static_cast<unsigned char>(i < first.size() ? first[i] : ' ');
-    const auto b = static_cast<unsigned char>(i < second.size() ? second[i] : ' ');
-    if (a != b) return a < b ? -1 : 1;
-  }
-  return 0;
 }
 
 }  // namespace records::engine

@@ -195,6 +195,16 @@ class record_input {
     record_ = input_.record();
   }
 
+  // Whether the record's columns from `first_column` on hold `text`; columns
+  // past its end read as blanks.
+  bool holds(std::int32_t first_column, std::string_view text) const {
+    const auto start = static_cast<std::size_t>(first_column - 1);
+    const std::string_view there =
+        start < record_.size() ? record_.substr(start, text.size()) : std::string_view();
+    return text.substr(0, there.size()) == there &&
+           text.find_first_not_of(' ', there.size()) == std::string_view::npos;
+  }
+
   template <auto& Plan, std::size_t First, typename Item>
   [[gnu::always_inline]] void take(Item& item) {
     if constexpr (!item_shape_of<Item>::spans) {
@@ -448,6 +458,17 @@ template <format_text Text, typename... Items>
   }
 }
 
+// A read statement that takes no item and only tests its record: the unit's
+// next record is read and dropped as by `read`, with the same failures, and the
+// answer is whether its columns from `first_column` on hold `text` exactly,
+// columns past the record's end reading as blanks. A search over many records
+// reads them so, without a format's items to fill.
+inline bool record_holds(unit_table& units, const statement_params& params,
+                         std::int32_t first_column, std::string_view text) {
+  const engine::record_input input(units, params);
+  return input.holds(first_column, text);
+}
+
 // One whole write statement: a new record begins, each item is edited into its
 // field in list order, the format is carried on through literals, skips and
 // slashes to its next field or its end, and the last record ends; the records
@@ -476,26 +497,6 @@ void write(unit_table& units, const statement_params& params, const Items&... it
     }
     output.end();
   }
-}
-
-namespace engine {
-// compare_string for texts of different lengths.
-int compare_padded(std::string_view first, std::string_view second);
-}  // namespace engine
-
-// Negative, zero or positive as `first` sorts before, equal to or after `second`,
-// bytes compared unsigned, the shorter text taken as padded with blanks.
-inline int compare_string(std::string_view first, std::string_view second) {
-  // Texts of one length, such as four-character labels, compare byte for byte.
-  if (first.size() == second.size()) {
-    for (std::size_t i = 0; i < first.size(); ++i) {
-      const auto a = static_cast<unsigned char>(first[i]);
-      const auto b = static_cast<unsigned char>(second[i]);
-      if (a != b) return a < b ? -1 : 1;
-    }
-    return 0;
-  }
-  return engine::compare_padded(first, second);
 }
 
 }  // namespace records
