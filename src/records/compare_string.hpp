@@ -6,26 +6,32 @@
 
 namespace records {
 
+namespace detail {
+// compare_string for texts of different lengths, the shorter padded with blanks.
+[[gnu::noinline]] inline int compare_padded(std::string_view first, std::string_view second) {
+  const std::size_t length = std::max(first.size(), second.size());
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto a = static_cast<unsigned char>(i < first.size() ? first[i] : ' ');
+    const auto b = static_cast<unsigned char>(i < second.size() ? second[i] : ' ');
+    if (a != b) return a < b ? -1 : 1;
+  }
+  return 0;
+}
+}  // namespace detail
+
 // Negative, zero or positive as `first` sorts before, equal to or after `second`,
 // bytes compared unsigned, the shorter text taken as padded with blanks.
 inline int compare_string(std::string_view first, std::string_view second) {
-  const auto byte_order = [](char a, char b) {
-    return static_cast<unsigned char>(a) < static_cast<unsigned char>(b) ? -1 : 1;
-  };
   // Texts of one length, such as four-character labels, compare byte for byte.
   if (first.size() == second.size()) {
     for (std::size_t i = 0; i < first.size(); ++i) {
-      if (first[i] != second[i]) return byte_order(first[i], second[i]);
+      const auto a = static_cast<unsigned char>(first[i]);
+      const auto b = static_cast<unsigned char>(second[i]);
+      if (a != b) return a < b ? -1 : 1;
     }
     return 0;
   }
-  const std::size_t length = std::max(first.size(), second.size());
-  for (std::size_t i = 0; i < length; ++i) {
-    const char a = i < first.size() ? first[i] : ' ';
-    const char b = i < second.size() ? second[i] : ' ';
-    if (a != b) return byte_order(a, b);
-  }
-  return 0;
+  return detail::compare_padded(first, second);
 }
 
 }  // namespace records

@@ -19,10 +19,11 @@ void raise_no_record(unit_table& units, const statement_params& params,
 }
 
 void raise_bad_field(unit_table& units, const statement_params& params,
-                     const detail::input_channel& input, item_kind kind, std::string_view field,
-                     std::int32_t first_column, detail::field_failure failure) {
+                     const detail::input_channel& input, condition bad_field,
+                     std::string_view field, std::int32_t first_column,
+                     detail::field_failure failure) {
   fatal_error error;
-  error.what_happened = kind == item_kind::integer ? condition::bad_integer : condition::bad_real;
+  error.what_happened = bad_field;
   error.record = input.record_number();
   error.first_column = first_column;
   error.last_column = first_column + static_cast<std::int64_t>(field.size()) - 1;
