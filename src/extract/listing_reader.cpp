@@ -144,11 +144,9 @@ bool find_marker(records::unit_table& units) {
   try {
     // Each record is tested as "(16X,2A4)" would read it: columns 17-20, and
     // nothing else, compared exactly.
+    const records::statement_params search = listing_statement(line::marker_search);
     for (std::int32_t count = 1; count <= marker_search_limit; ++count) {
-      if (records::record_holds(units, listing_statement(line::marker_search), marker_column,
-                                marker)) {
-        return true;
-      }
+      if (records::record_holds(units, search, marker_column, marker)) return true;
     }
   } catch (records::fatal_error& error) {
     explain_search_end(error);

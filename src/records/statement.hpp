@@ -345,16 +345,19 @@ class record_output {
     using plan_type = std::remove_cvref_t<decltype(Plan)>;
     constexpr std::size_t fields = plan_type::field_count;
     if constexpr (is_one_field_repeated<Plan>() &&
-                  fields * static_cast<std::size_t>(Plan.fields[0].width) <=
+                  fields * static_cast<std::size_t>(Plan.fields[0].width) <
                       detail::output_capacity) {
       // Such as "(12F10.5)": each record's columns are taken at once.
       constexpr format_item field = Plan.fields[0];
       constexpr auto width = static_cast<std::size_t>(field.width);
       for (std::size_t k = 0; k < values.size(); k += fields) {
-        if (k != 0) *reserve(1) = '\n';
+        // Each record after the first begins with the end of the one before.
+        const std::size_t ended = k != 0 ? 1 : 0;
         const std::size_t on_record = std::min(values.size() - k, fields);
+        char* const columns = reserve(ended + on_record * width);
+        columns[0] = '\n';  // or the first column, which the field then takes
         field_kind<field.kind>::template write_row<field>(values.data() + k, on_record,
-                                                          reserve(on_record * width));
+                                                          columns + ended);
       }
     } else {
       for (std::size_t k = 0; k < values.size(); ++k) {

@@ -73,12 +73,11 @@ inline char column(std::uint64_t word, std::uint32_t at) {
   return static_cast<char>(word >> (8 * at));
 }
 
-// Which columns are blanks, digits and points, a bit each; and the digits as
+// Which columns are blanks and which digits, a bit each; and the digits as
 // whole bytes, for masking their values.
 struct column_kinds {
   std::uint32_t blanks = 0;
   std::uint32_t digits = 0;
-  std::uint32_t points = 0;
   std::uint64_t digit_bytes = 0;
 };
 
@@ -91,20 +90,32 @@ inline column_kinds classify(std::uint64_t word) {
   const __m128i digits = _mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values);
   return {static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, _mm_set1_epi8(' ')))),
           static_cast<std::uint32_t>(_mm_movemask_epi8(digits)),
-          static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, _mm_set1_epi8('.')))),
           static_cast<std::uint64_t>(_mm_cvtsi128_si64(digits))};
 #else
   column_kinds kinds;
   for (std::uint32_t c = 0; c < columns_in_word; ++c) {
     const char at = column(word, c);
     if (at == ' ') kinds.blanks |= 1u << c;
-    if (at == '.') kinds.points |= 1u << c;
     if (at >= '0' && at <= '9') {
       kinds.digits |= 1u << c;
       kinds.digit_bytes |= std::uint64_t{0xFF} << (8 * c);
     }
   }
   return kinds;
+#endif
+}
+
+// The columns that hold a point, a bit each.
+inline std::uint32_t points(std::uint64_t word) {
+#if defined(__SSE2__) && defined(__x86_64__)
+  const __m128i text = _mm_cvtsi64_si128(static_cast<long long>(word));
+  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(text, _mm_set1_epi8('.'))));
+#else
+  std::uint32_t found = 0;
+  for (std::uint32_t c = 0; c < columns_in_word; ++c) {
+    if (column(word, c) == '.') found |= 1u << c;
+  }
+  return found;
 #endif
 }
 
@@ -141,6 +152,19 @@ inline std::uint32_t join(std::uint64_t digit_values) {
   value = ((value & 0x00FF00FF00FF00FF) * (100 * 65536 + 1)) >> 16;
   return static_cast<std::uint32_t>(
       ((value & 0x0000FFFF0000FFFF) * (10000 * (std::uint64_t{1} << 32) + 1)) >> 32);
+}
+
+// The same of a field of Width columns, whose digits are all in the last
+// Width bytes: four or fewer take half the steps.
+template <std::size_t Width>
+std::uint32_t join_field(std::uint64_t digit_values) {
+  if constexpr (Width <= 4) {
+    const auto last_four = static_cast<std::uint32_t>(digit_values >> 32);
+    const std::uint32_t pairs = ((last_four * (10 * 256 + 1)) >> 8) & 0x00FF00FF;
+    return (pairs * (100 * 65536 + 1)) >> 16;
+  } else {
+    return join(digit_values);
+  }
 }
 
 inline constexpr std::uint32_t powers_of_ten[] = {1,      10,      100,      1000,     10000,

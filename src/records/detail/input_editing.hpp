@@ -62,7 +62,6 @@ struct decomposed_number {
   field_failure failure = field_failure::none;
 
   bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
-  friend bool operator==(const decomposed_number&, const decomposed_number&) = default;
 };
 
 // The one scanner of numeric fields, for a field of at most eight columns given
@@ -71,7 +70,7 @@ struct decomposed_number {
 // every digit is joined into one integer, the point's column taken out first
 // and the exponent's digits divided off after. Blanks after the first filled
 // column, rare, are taken out before all that.
-template <std::int32_t Decimals>
+template <std::size_t Width, std::int32_t Decimals>
 [[gnu::always_inline]] inline decomposed_number scan_word(std::uint64_t word) {
   using namespace columns;
   column_kinds kinds = classify(word);
@@ -80,7 +79,7 @@ template <std::int32_t Decimals>
   // last column.
   if ((kinds.blanks ^ kinds.digits) == all_columns &&
       (kinds.digits | (kinds.digits - 1)) == all_columns) {
-    number.mantissa = join(digit_values(word) & kinds.digit_bytes);
+    number.mantissa = join_field<Width>(digit_values(word) & kinds.digit_bytes);
     number.exponent = -Decimals;
     return number;
   }
@@ -101,11 +100,12 @@ template <std::int32_t Decimals>
       return number;
     }
   }
-  const std::uint32_t others = ~(kinds.digits | kinds.points) & columns_from[first];
+  const std::uint32_t point_columns = columns::points(word);
+  const std::uint32_t others = ~(kinds.digits | point_columns) & columns_from[first];
   // The mantissa ends where the exponent begins.
   const auto end =
       others != 0 ? static_cast<std::uint32_t>(std::countr_zero(others)) : columns_in_word;
-  const std::uint32_t points = kinds.points & columns_from[first];
+  const std::uint32_t points = point_columns & columns_from[first];
   if ((kinds.digits & columns_from[first] & ~columns_from[end]) == 0 ||
       (points & (points - 1)) != 0 || (points & columns_from[end]) != 0) [[unlikely]] {
     number.failure = field_failure::malformed;
@@ -192,7 +192,7 @@ template <std::size_t Width>
     std::string_view field) {
   static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
   if constexpr (Width <= columns::columns_in_word) {
-    return integer_value(scan_word<0>(columns::field_word<Width>(field.data())));
+    return integer_value(scan_word<Width, 0>(columns::field_word<Width>(field.data())));
   } else {
     return read_integer_exactly(field);
   }
@@ -204,8 +204,8 @@ template <std::size_t Width, std::int32_t Decimals>
   static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
   static_assert(Decimals >= 0 && static_cast<std::size_t>(Decimals) <= Width);
   if constexpr (Width <= columns::columns_in_word) {
-    return real_value<Decimals>(scan_word<Decimals>(columns::field_word<Width>(field.data())),
-                                field);
+    return real_value<Decimals>(
+        scan_word<Width, Decimals>(columns::field_word<Width>(field.data())), field);
   } else {
     return read_real_exactly(field, Decimals);
   }

@@ -284,25 +284,23 @@ template <std::size_t Width, std::size_t Decimals>
   }
 
   if constexpr (parts::tail_by_pairs) {
-    // One or two digits after the head, as the integer editor places them.
-    // Lanes the scalar route takes may hold anything: the table is read in
-    // bounds all the same.
-    const __m128i tail_number = _mm_max_epi16(
-        _mm_min_epi16(remainder(scaled, above_tail, tail),
-                      _mm_set1_epi16(static_cast<std::int16_t>(power_of_ten(tail) - 1))),
-        _mm_setzero_si128());
-    const std::uint32_t tails[] = {// NOLINT(cppcoreguidelines-avoid-c-arrays)
-                                   static_cast<std::uint32_t>(_mm_extract_epi16(tail_number, 0)),
-                                   static_cast<std::uint32_t>(_mm_extract_epi16(tail_number, 2)),
-                                   static_cast<std::uint32_t>(_mm_extract_epi16(tail_number, 4)),
-                                   static_cast<std::uint32_t>(_mm_extract_epi16(tail_number, 6))};
-    for (std::size_t k = 0; k < count; ++k) {
-      if constexpr (tail == 2) {
-        std::memcpy(fields + Width * k + 8, &digit_pairs[2 * tails[k]], 2);
-      } else {
-        fields[Width * k + 8] = static_cast<char>('0' + tails[k]);
-      }
-    }
+    // One or two digits after the head: the tens by multiply-high, as
+    // lane_digits divides, the units the rest; each value's two bytes in the
+    // low half of its 32-bit lane.
+    const __m128i number = remainder(scaled, above_tail, tail);
+    const __m128i tens = _mm_mulhi_epu16(number, _mm_set1_epi16(6554));
+    const __m128i ones = _mm_sub_epi16(number, _mm_mullo_epi16(tens, ten));
+    const __m128i text = tail == 2 ? _mm_add_epi16(_mm_or_si128(tens, _mm_slli_epi16(ones, 8)),
+                                                   _mm_set1_epi16(0x3030))
+                                   : _mm_add_epi16(ones, _mm_set1_epi16('0'));
+    const auto put = [&](std::size_t k, int lane) {
+      const auto both = static_cast<std::uint16_t>(lane);
+      std::memcpy(fields + Width * k + 8, &both, static_cast<std::size_t>(tail));
+    };
+    put(0, _mm_extract_epi16(text, 0));
+    if (count > 1) put(1, _mm_extract_epi16(text, 2));
+    if (count > 2) put(2, _mm_extract_epi16(text, 4));
+    if (count > 3) put(3, _mm_extract_epi16(text, 6));
   } else if constexpr (Width > 8) {
     const __m128i tail_numbers = _mm_slli_epi32(
         _mm_and_si128(remainder(scaled, above_tail, tail), _mm_set1_epi32(0xFFFF)), 2);
