@@ -89,6 +89,10 @@ struct layout {
   // below 10^9, whose digits an int32 lane holds.
   static constexpr std::int32_t positive_limit = power_of_ten(width - 1 < 9 ? width - 1 : 9);
   static constexpr std::int32_t negative_limit = power_of_ten(width - 2 < 9 ? width - 2 : 9);
+  // The largest scaled value with no digit before the unit digit; every value
+  // the lanes take, past nine decimals.
+  static constexpr std::int32_t largest_unit_digit_only =
+      Decimals + 1 < 10 ? power_of_ten(static_cast<int>(Decimals) + 1) - 1 : INT32_MAX;
 
   // The lanes of a group of four columns from `from`: each divides by 10^(digit
   // columns to its right in the group). The point divides as its left
@@ -263,9 +267,8 @@ template <std::size_t Width, std::size_t Decimals>
   const __m128i pairs_low = _mm_unpacklo_epi16(head_numbers, head_numbers);
   const __m128i pairs_high = _mm_unpackhi_epi16(head_numbers, head_numbers);
   const __m128i minus = _mm_and_si128(negative, _mm_set1_epi8('-' - ' '));
-  const bool unit_digit_only =
-      _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(
-          scaled, _mm_set1_epi32(power_of_ten(static_cast<int>(Decimals) + 1) - 1)))) == 0;
+  const bool unit_digit_only = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(
+                                   scaled, _mm_set1_epi32(parts::largest_unit_digit_only)))) == 0;
   const __m128i heads_01 =
       head_text<parts>(lane_digits(spread_low(pairs_low), head_divide, head_shift, ten),
                        lane_digits(spread_high(pairs_low), head_divide, head_shift, ten),
@@ -279,7 +282,7 @@ template <std::size_t Width, std::size_t Decimals>
     if (k % 2 == 0) {
       _mm_storel_epi64(reinterpret_cast<__m128i*>(fields + Width * k), both);
     } else {
-      _mm_storeh_pd(reinterpret_cast<double*>(fields + Width * k), _mm_castsi128_pd(both));
+      _mm_storeh_pi(reinterpret_cast<__m64*>(fields + Width * k), _mm_castsi128_ps(both));
     }
   }
 
@@ -313,7 +316,7 @@ template <std::size_t Width, std::size_t Decimals>
                              lane_digits(spread_high(doubled), tail_divide, tail_shift, ten)),
             vector_of(parts::tail_digits_mask)),
         vector_of(parts::tail_ascii));
-    std::array<char, 16> tail_text;
+    std::array<char, 16> tail_text{};
     _mm_storeu_si128(reinterpret_cast<__m128i*>(tail_text.data()), tails);
     for (std::size_t k = 0; k < count; ++k)
       std::memcpy(fields + Width * k + 8, tail_text.data() + 4 * k, Width - 8);
