@@ -26,6 +26,10 @@ namespace records {
 template <item_kind Kind>
 struct field_kind;
 
+// A field's width as the editing functions count it.
+template <format_item Field>
+inline constexpr auto width_of = static_cast<std::size_t>(Field.width);
+
 // Aw: characters as they stand; never written.
 template <>
 struct field_kind<item_kind::character> {
@@ -48,21 +52,18 @@ struct field_kind<item_kind::integer> {
   static constexpr condition bad_field = condition::bad_integer;
 
   template <format_item Field>
-  static constexpr auto width = static_cast<std::size_t>(Field.width);
-
-  template <format_item Field>
   [[gnu::always_inline]] static detail::field_result<value> read(std::string_view text) {
-    return detail::read_integer_field<width<Field>>(text);
+    return detail::read_integer_field<width_of<Field>>(text);
   }
   template <format_item Field, std::size_t Count>
   [[gnu::always_inline]] static detail::row_result read_row(const char* columns, value* values) {
-    return detail::read_integer_row<width<Field>, Count>(columns, values);
+    return detail::read_integer_row<width_of<Field>, Count>(columns, values);
   }
   template <format_item Field>
   [[gnu::always_inline]] static void write_row(const value* values, std::size_t count,
                                                char* columns) {
-    for (std::size_t k = 0; k < count; ++k, columns += width<Field>)
-      detail::write_integer_field<width<Field>>(values[k], columns);
+    for (std::size_t k = 0; k < count; ++k, columns += width_of<Field>)
+      detail::write_integer_field<width_of<Field>>(values[k], columns);
   }
 };
 
@@ -75,21 +76,18 @@ struct field_kind<item_kind::real> {
   static constexpr condition bad_field = condition::bad_real;
 
   template <format_item Field>
-  static constexpr auto width = static_cast<std::size_t>(Field.width);
-
-  template <format_item Field>
   [[gnu::always_inline]] static detail::field_result<value> read(std::string_view text) {
-    return detail::read_real_field<width<Field>, Field.decimals>(text);
+    return detail::read_real_field<width_of<Field>, Field.decimals>(text);
   }
   template <format_item Field, std::size_t Count>
   [[gnu::always_inline]] static detail::row_result read_row(const char* columns, value* values) {
-    return detail::read_real_row<width<Field>, Field.decimals, Count>(columns, values);
+    return detail::read_real_row<width_of<Field>, Field.decimals, Count>(columns, values);
   }
   template <format_item Field>
   [[gnu::always_inline]] static void write_row(const value* values, std::size_t count,
                                                char* columns) {
-    detail::write_real_row<width<Field>, static_cast<std::size_t>(Field.decimals)>(values, count,
-                                                                                   columns);
+    detail::write_real_row<width_of<Field>, static_cast<std::size_t>(Field.decimals)>(values, count,
+                                                                                      columns);
   }
 };
 
