@@ -33,9 +33,9 @@ label read_two_words(records::unit_table& units, std::int32_t statement_line) {
 }
 
 template <format_text Format, std::size_t columns>
-void read_row(records::unit_table& units, std::int32_t statement_line, table_row& row) {
-  records::read<Format>(units, listing_statement(statement_line), row.orbital_label,
-                        row.second_label, row.index_field,
+void read_row(records::unit_table& units, const records::statement_params& statement,
+              table_row& row) {
+  records::read<Format>(units, statement, row.orbital_label, row.second_label, row.index_field,
                         std::span<float, columns>(row.coef.data(), columns));
 }
 
@@ -160,8 +160,9 @@ void read_block_a(records::unit_table& units, coefficient_table& table) {
   try {
     read_block_a_header(units, table);
     progress.header_read = true;
+    const records::statement_params row_statement = listing_statement(line::block_a_row);
     for (std::int32_t k = 1;; ++k) {
-      read_row<block_a_row_format, 4>(units, line::block_a_row, table.row(k));
+      read_row<block_a_row_format, 4>(units, row_statement, table.row(k));
       // A blank index field reads as zero, so a blank record ends the block too.
       if (table.row(k).index_field == 0) {
         table.row_count = k - 1;
@@ -187,8 +188,9 @@ void read_block_b(records::unit_table& units, coefficient_table& table) {
     read_block_b_header(units, table);
     progress.header_read = true;
     // Block B tests nothing: it takes block A's N rows whatever they hold.
+    const records::statement_params row_statement = listing_statement(line::block_b_row);
     for (std::int32_t k = 1; k <= table.row_count; ++k) {
-      read_row<block_b_row_format, 6>(units, line::block_b_row, table.row(k));
+      read_row<block_b_row_format, 6>(units, row_statement, table.row(k));
       progress.rows_read = k;
     }
   } catch (records::fatal_error& error) {

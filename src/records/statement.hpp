@@ -356,8 +356,14 @@ class record_output {
         const std::size_t on_record = std::min(values.size() - k, fields);
         char* const columns = reserve(ended + on_record * width);
         columns[0] = '\n';  // or the first column, which the field then takes
-        field_kind<field.kind>::template write_row<field>(values.data() + k, on_record,
-                                                          columns + ended);
+        // A whole record's count is a constant, which lets its edit unroll.
+        if (on_record == fields) {
+          field_kind<field.kind>::template write_row<field>(values.data() + k, fields,
+                                                            columns + ended);
+        } else {
+          field_kind<field.kind>::template write_row<field>(values.data() + k, on_record,
+                                                            columns + ended);
+        }
       }
     } else {
       for (std::size_t k = 0; k < values.size(); ++k) {
