@@ -77,8 +77,7 @@ TEST(RecordSplitting, KeepsTheFirstColumnsOfLongLinesOnly) {
       {__LINE__, huge_line + "\r\nEND\n", {huge_line.substr(0, record_limit), "END"}},
       {__LINE__, huge_line, {huge_line.substr(0, record_limit)}},
       // The second long line lies whole in the block the first one filled.
-      {__LINE__,
-       huge_line + "\n" + long_line + "\n",
+      {__LINE__, huge_line + "\n" + long_line + "\n",
        {huge_line.substr(0, record_limit), long_line.substr(0, record_limit)}},
   };
   for (const auto& c : cases) {
