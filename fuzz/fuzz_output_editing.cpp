@@ -115,13 +115,14 @@ bool check_integer_field(std::uint32_t bits, const integer_shape& shape) {
   return true;
 }
 
-// A row of five F10.5 values, the value beside its negation and a neighbour of
-// another magnitude, edited at once as a coefficient record is: each field as
-// the value edited alone, and nothing written past the row.
+// A row of five F10.5 values, the value beside its negation, values of another
+// magnitude and other digits, edited at once as a coefficient record is: each
+// field as its value edited alone, and nothing written past the row.
 void check_row_of_values(std::uint32_t bits) {
-  const float value = std::bit_cast<float>(bits);
-  const float row[] = {value, std::bit_cast<float>(bits ^ 0x80000000u), value,
-                       std::bit_cast<float>(bits + 0x04000000u), value};
+  const float row[] = {std::bit_cast<float>(bits), std::bit_cast<float>(bits ^ 0x80000000u),
+                       std::bit_cast<float>(bits + 0x04000000u),
+                       std::bit_cast<float>(bits - 0x04000000u),
+                       std::bit_cast<float>(bits ^ 0x00155555u)};
   constexpr std::size_t count = sizeof row / sizeof row[0];
   const std::string text = edited(10 * count + 1, [&](char* fields) {
     records::detail::write_real_row<10, 5>(row, count, fields);
