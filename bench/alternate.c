@@ -7,7 +7,8 @@
  * Runs WARMUP unrecorded rounds, then RUNS recorded ones, each command started
  * with posix_spawnp from the current directory with its standard output on
  * /dev/null. Prints one line per command, in the order given: the median wall
- * time of its recorded runs in milliseconds. A run is timed from just before
+ * time of its recorded runs in milliseconds, then their lower and upper
+ * quartiles, which show how much the runs spread. A run is timed from just before
  * its spawn to its reaping, so process start-up is part of every figure, as it
  * is of every real run.
  *
@@ -127,7 +128,8 @@ int main(int argc, char** argv) {
     for (int c = 0; c < command_count; ++c) {
       double* own = times + (size_t)c * (size_t)runs;
       qsort(own, (size_t)runs, sizeof(double), compare);
-      printf("%.4f\n", (own[(runs - 1) / 2] + own[runs / 2]) / 2);
+      printf("%.4f %.4f %.4f\n", (own[(runs - 1) / 2] + own[runs / 2]) / 2, own[(runs - 1) / 4],
+             own[(3 * runs) / 4]);
     }
   }
   free(times);

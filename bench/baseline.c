@@ -8,13 +8,14 @@
  * no file, so whatever eigpick spends beyond it is the cost of its own work.
  *
  * A line is taken through a fixed buffer in pieces, so a line of any length is
- * one record and memory stays flat, as eigpick's does. Exit status 0 when RECORDS
- * lines were read, 1 when the listing ended first or could not be opened, 2 on a
- * bad argument. */
+ * one record and memory stays flat, as eigpick's does. The line's length is
+ * never measured: a byte of the buffer that fgets reaches only when a line fills
+ * the buffer tells a cut line from a whole one, so the reader does no more than
+ * any reader of lines must. Exit status 0 when RECORDS lines were read, 1 when
+ * the listing ended first or could not be opened, 2 on a bad argument. */
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -33,20 +34,25 @@ int main(int argc, char** argv) {
     return 1;
   }
   char buffer[4096];
+  /* fgets reaches this byte only with a piece of at least sizeof buffer - 2
+   * bytes: left as it was, the piece's terminating NUL or a newline, the piece
+   * ends its line; any other byte, and the line goes on. */
+  char* const sentinel = &buffer[sizeof buffer - 2];
   long records = 0;
-  /* Bytes of a line read so far without its newline: an unterminated last line
-   * is still a record, and there is none after the last newline. */
-  size_t open_line = 0;
+  /* The last piece read was cut: an unterminated last line of exactly a
+   * buffer's length is still a record. */
+  int cut = 0;
+  *sentinel = '\n';
   while (records < wanted && fgets(buffer, sizeof buffer, listing) != NULL) {
-    const size_t length = strlen(buffer);
-    if (length > 0 && buffer[length - 1] == '\n') {
+    if (*sentinel == '\n' || *sentinel == '\0') {
       ++records;
-      open_line = 0;
+      cut = 0;
     } else {
-      open_line += length;
+      *sentinel = '\n';
+      cut = 1;
     }
   }
-  if (records < wanted && open_line > 0) ++records;
+  if (records < wanted && cut) ++records;
   fclose(listing);
   if (records < wanted) {
     fprintf(stderr, "baseline: hdat.out ends after %ld of %ld records\n", records, wanted);

@@ -1,5 +1,5 @@
 # Writes a listing shaped as eigpick reads it, on standard output:
-#   awk -v banner=300 -v rows=200 [-v style=odd] [-v fail_row=N] -f make_listing.awk
+#   awk -v banner=300 -v rows=200 [-v style=odd|all_odd] [-v fail_row=N] -f make_listing.awk
 # With -v count=1 it prints instead how many records of it eigpick reads.
 # `banner` records before the marker, block A with `rows` rows of eight columns,
 # block B with `rows` rows of six columns, then a short trailer. Numbers come from
@@ -9,8 +9,13 @@
 # turn: no point (implied decimals), exponents with "E", "e", "D" and "d" with and
 # without a sign, a bare sign ("-9.854-2"), blanks inside fields, "+" signs,
 # leading zeros; every seventh row is cut short before its last coefficient, and
-# every record ends with CR LF. fail_row=N puts a field that is no number into
-# row N of block B, where eigpick stops: it reads up to that record.
+# every record ends with CR LF. style=all_odd spells every coefficient and
+# eigenvalue in one of the other ways, none in the shape a listing prints (a "+"
+# alone would keep that shape, so it is left out), and every root number and
+# index field that has another spelling in its columns is signed, zero-filled or
+# left-justified; rows are cut short and records end as in style=odd.
+# fail_row=N puts a field that is no number into row N of block B, where eigpick
+# stops: it reads up to that record.
 #
 # With rows = 200 block A ends on its row limit and reads no terminating record,
 # so block B's first header record follows row 200 directly. With fewer rows a
@@ -34,8 +39,10 @@ function emit(line) {
 # style, the n-th of the other spellings of about the same value.
 function real_text(v, d, n,    text, exponent_text, parts, mantissa, power, digits) {
   text = sprintf("%8." d "f", v)
-  if (style != "odd") return text
-  n = n % 10
+  if (!odd) return text
+  # Every spelling but the printed one and the bare "+": 1-7 and 9.
+  n = style == "odd" ? n % 10 : 1 + n % 8
+  if (style == "all_odd" && n == 8) n = 9
   if (n == 1) {
     text = sprintf("%d", v * 10 ^ d + (v < 0 ? -0.5 : 0.5))
   } else if (n >= 2 && n <= 6) {
@@ -65,8 +72,8 @@ function real_text(v, d, n,    text, exponent_text, parts, mantissa, power, digi
 # The text of `k` in an Iw field, likewise.
 function integer_text(k, w, n,    text) {
   text = sprintf("%" w "d", k)
-  if (style != "odd") return text
-  n = n % 4
+  if (!odd) return text
+  n = style == "odd" ? n % 4 : 1 + n % 3
   if (n == 1) text = sprintf("%0" w "d", k)
   if (n == 2) text = sprintf("+%" (w - 1) "d", k)
   if (n == 3) text = sprintf("%-" w "d", k)
@@ -79,7 +86,7 @@ function row(k, columns, block,    line, j, last) {
                  integer_text(k, 3, k))
   # Block A's rows hold four more coefficients before the four it reads.
   last = columns
-  if (style == "odd" && k % 7 == 0) last = columns - 1
+  if (odd && k % 7 == 0) last = columns - 1
   for (j = 1; j <= last; ++j) {
     if (block == "B" && k == fail_row && j == 3) {
       line = line "0.1x2345"
@@ -121,7 +128,8 @@ BEGIN {
     print banner + 1 + 8 + rows + (rows < 200) + 7 + (fail_row > 0 ? fail_row : rows)
     exit
   }
-  eol = style == "odd" ? "\r\n" : "\n"
+  odd = style == "odd" || style == "all_odd"
+  eol = odd ? "\r\n" : "\n"
   seed = 20240101
   label_count = split("  S |  S |  Px|  Py|  Pz|  S |  Px|  Py|  Pz| D0 | D+1| D-1| D+2| D-2", raw, "|")
   for (i = 1; i <= label_count; ++i)

@@ -1,6 +1,7 @@
 // Micro-benchmarks of the record layer's hot paths: the read statement of one
-// block row, Fw.d and Iw input of the listing's fields in their usual and odd
-// spellings, F10.5 and Iw output, and a coefficient write statement.
+// block row, a row of six F8.5 fields in the printed shape and in odd
+// spellings, Fw.d and Iw input of the listing's fields one by one, F10.5 and Iw
+// output, a record of twelve F10.5 values, and a coefficient write statement.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -118,6 +119,20 @@ BENCHMARK_CAPTURE(read_f8_5, blank_inside, "0.50 923");
 BENCHMARK_CAPTURE(read_f8_5, blank, "        ");
 BENCHMARK_CAPTURE(read_f8_3, eigenvalue, " -20.558");
 
+// Six F8.5 fields side by side, as block B's rows hold them.
+void read_f8_5_row(benchmark::State& state, std::string_view row) {
+  std::array<float, 6> values{};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(row);
+    benchmark::DoNotOptimize(records::detail::read_real_row<8, 5, 6>(row.data(), values.data()));
+    benchmark::DoNotOptimize(values);
+  }
+  state.SetItemsProcessed(state.iterations() * 6);
+}
+BENCHMARK_CAPTURE(read_f8_5_row, printed, " 0.78585-0.17435-0.36038-0.86714-0.00748 0.27688");
+BENCHMARK_CAPTURE(read_f8_5_row, one_odd, " 0.78585-0.17435-3.60E-1-0.86714-0.00748 0.27688");
+BENCHMARK_CAPTURE(read_f8_5_row, all_odd, "7.859E-1-1.74e-1   36038-8.67d-1 -7.48-30 .27688");
+
 template <std::size_t Width>
 void read_integer(benchmark::State& state, std::string_view field) {
   for (auto _ : state) {
@@ -149,6 +164,21 @@ BENCHMARK_CAPTURE(write_real, f10_5_negative, -0.21051f);
 BENCHMARK_CAPTURE(write_real, f10_5_zero, 0.0f);
 BENCHMARK_CAPTURE(write_real, f10_5_eigenvalue, -20.558f);
 BENCHMARK_CAPTURE(write_real, f10_5_overflow, 12345.6f);
+
+// A record of twelve F10.5 values at once, as the vector file's are edited.
+void write_real_record(benchmark::State& state) {
+  std::array<float, 12> values{};
+  for (std::size_t k = 0; k < values.size(); ++k)
+    values[k] = static_cast<float>(k) / 13.0f - 0.5f;
+  std::array<char, 120> record{};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(values);
+    records::detail::write_real_row<10, 5>(values.data(), values.size(), record.data());
+    benchmark::DoNotOptimize(record.data());
+  }
+  state.SetItemsProcessed(state.iterations() * 12);
+}
+BENCHMARK(write_real_record);
 
 template <std::size_t Width>
 void write_integer(benchmark::State& state, std::int32_t value) {

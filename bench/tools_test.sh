@@ -25,11 +25,19 @@ baseline_status() {
 
 # Listings whose record count is easy to get wrong, and the records each holds.
 # A line longer than the baseline's buffer must still count once.
-mkdir "$scratch/long" "$scratch/unterminated" "$scratch/crlf" "$scratch/empty_lines"
+mkdir "$scratch/long" "$scratch/unterminated" "$scratch/crlf" "$scratch/empty_lines" \
+  "$scratch/buffer_less_one" "$scratch/buffer_unterminated"
 {
   head -c 10000 /dev/zero | tr '\0' 'x'
   printf '\nsecond\nthird\n'
 } >"$scratch/long/hdat.out"
+# Lines that end where the baseline's 4096-byte buffer does: one that leaves
+# the last byte but one to the terminating NUL, one that fills it unterminated.
+{
+  head -c 4093 /dev/zero | tr '\0' 'x'
+  printf '\nsecond\n'
+} >"$scratch/buffer_less_one/hdat.out"
+head -c 4095 /dev/zero | tr '\0' 'x' >"$scratch/buffer_unterminated/hdat.out"
 printf 'one\ntwo' >"$scratch/unterminated/hdat.out"
 printf 'one\r\ntwo\r\n' >"$scratch/crlf/hdat.out"
 printf '\n\n\n' >"$scratch/empty_lines/hdat.out"
@@ -43,6 +51,8 @@ long 3
 unterminated 2
 crlf 2
 empty_lines 3
+buffer_less_one 2
+buffer_unterminated 1
 EOF
 check "baseline rejects a count that is no number" 2 "$(baseline_status long 3x)"
 
@@ -77,6 +87,7 @@ done <<'EOF'
 5 0 63 usual
 300 200 74 odd
 3 37 74 odd
+300 200 74 all_odd
 EOF
 
 # The failing listing stops at its bad field, the last record counted for it.
@@ -95,6 +106,8 @@ turns() { (cd "$scratch/turns" && "$scratch/alternate" "$@" 2>/dev/null); }
 medians=$(turns 3 1 sh -c 'printf a >>log' :: sh -c 'printf b >>log' :: sh -c 'printf c >>log')
 check "runner takes the programs in turns" "abcabcabcabc" "$(cat "$scratch/turns/log")"
 check "runner prints one median per program" 3 "$(wc -l <<<"$medians")"
+check "runner's quartiles enclose each median" "ok ok ok" \
+  "$(awk '{ printf "%s%s", (NR > 1 ? " " : ""), ($2 <= $1 && $1 <= $3 ? "ok" : "out") }' <<<"$medians")"
 # A figure on the wrong program's line would swap the sides of every ratio.
 check "runner reports the medians in the programs' order" "slow fast" \
   "$(turns 3 0 sleep 0.05 :: true | awk '{ printf "%s%s", (NR > 1 ? " " : ""), ($1 >= 50 ? "slow" : "fast") }')"

@@ -1,6 +1,7 @@
 // Field conversions on arbitrary bytes: an Aw, Iw or Fw.d field either converts or
 // fails with a bad-field reason, and what it converts to agrees with a reading of
-// the field computed here independently. Iw and Fw.d are compiled for their width
+// the field computed here independently; an Fw.d field read twice side by side
+// as a row reads as it does alone. Iw and Fw.d are compiled for their width
 // and decimals, as a statement compiles them: the shapes of
 // tests/support/field_shapes.hpp (every Fw.d up to w = 12, wider ones up to 255,
 // the listing's I3, I6, I8, F8.3 and F8.5 among them).
@@ -155,11 +156,28 @@ void check_integer(std::string_view field, const testing_support::integer_shape&
   }
 }
 
+// The field twice side by side, read as a row: the second reads as the field
+// alone, or the row stops at the first with the field's failure.
+void check_real_pair(std::string_view field, const testing_support::real_shape& shape,
+                     records::detail::field_result<float> alone) {
+  const std::unique_ptr<char[]> pair(new char[2 * field.size()]);
+  std::memcpy(pair.get(), field.data(), field.size());
+  std::memcpy(pair.get() + field.size(), field.data(), field.size());
+  float values[2] = {};
+  const auto row = shape.read_pair(pair.get(), values);
+  const bool agrees = alone.failure == field_failure::none
+                          ? row.converted == 2 && std::bit_cast<std::uint32_t>(values[1]) ==
+                                                      std::bit_cast<std::uint32_t>(alone.value)
+                          : row.converted == 0 && row.failure == alone.failure;
+  if (!agrees) fail("real field: read in a row, another outcome", field);
+}
+
 void check_real(std::string_view field, const testing_support::real_shape& shape) {
   const auto decimals = static_cast<std::int32_t>(shape.decimals);
   const expected_real expected = real_reading(field, decimals);
   const auto result = shape.read(field);
   if (result.failure != expected.failure) fail("real field: another outcome", field);
+  check_real_pair(field, shape, result);
   if (result.failure != field_failure::none) return;
   // strtof rounds correctly to nearest, ties to even, into the subnormals and to
   // zero or infinity beyond them, keeping the sign: exactly what the field means.

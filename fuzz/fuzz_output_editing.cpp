@@ -5,7 +5,8 @@
 // decimals.
 //
 // Every field is edited as a statement compiles it, its width and decimals
-// constants; a real field must also agree with the general route by text.
+// constants; a real field must also agree with the scalar route, and a row of
+// five F10.5 values with each value edited alone.
 //
 // Input: bytes 0-3 are a binary32 and, the same bits, a signed 32-bit integer; they
 // go through F10.5, I5 and I3, the fields of the vector file. Bytes 4 and 5, when
@@ -114,6 +115,28 @@ bool check_integer_field(std::uint32_t bits, const integer_shape& shape) {
   return true;
 }
 
+// A row of five F10.5 values, the value beside its negation, values of another
+// magnitude and other digits, edited at once as a coefficient record is: each
+// field as its value edited alone, and nothing written past the row.
+void check_row_of_values(std::uint32_t bits) {
+  const float row[] = {std::bit_cast<float>(bits), std::bit_cast<float>(bits ^ 0x80000000u),
+                       std::bit_cast<float>(bits + 0x04000000u),
+                       std::bit_cast<float>(bits - 0x04000000u),
+                       std::bit_cast<float>(bits ^ 0x00155555u)};
+  constexpr std::size_t count = sizeof row / sizeof row[0];
+  const std::string text = edited(10 * count + 1, [&](char* fields) {
+    records::detail::write_real_row<10, 5>(row, count, fields);
+  });
+  if (text.back() != '\x01') fail("a row of values written past its end", text, bits, 10, 5);
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::string alone = edited(
+        10, [&](char* field) { records::detail::write_real_field_by_text(row[k], 10, 5, field); });
+    if (text.compare(10 * k, 10, alone) != 0) {
+      fail("a value in a row edited otherwise than alone", text, bits, 10, 5);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -148,5 +171,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_real_field(bits, real_shapes[data[4] % real_shapes.size()]);
     check_integer_field(bits, integer_shapes[data[5] % integer_shapes.size()]);
   }
+  check_row_of_values(bits);
   return 0;
 }

@@ -33,9 +33,9 @@ label read_two_words(records::unit_table& units, std::int32_t statement_line) {
 }
 
 template <format_text Format, std::size_t columns>
-void read_row(records::unit_table& units, std::int32_t statement_line, table_row& row) {
-  records::read<Format>(units, listing_statement(statement_line), row.orbital_label,
-                        row.second_label, row.index_field,
+void read_row(records::unit_table& units, const records::statement_params& statement,
+              table_row& row) {
+  records::read<Format>(units, statement, row.orbital_label, row.second_label, row.index_field,
                         std::span<float, columns>(row.coef.data(), columns));
 }
 
@@ -142,9 +142,11 @@ void explain_block_end(records::fatal_error& error, const block_progress& progre
 
 bool find_marker(records::unit_table& units) {
   try {
+    // Each record is tested as "(16X,2A4)" would read it: columns 17-20, and
+    // nothing else, compared exactly.
+    const records::statement_params search = listing_statement(line::marker_search);
     for (std::int32_t count = 1; count <= marker_search_limit; ++count) {
-      const label word = read_two_words<search_format>(units, line::marker_search);
-      if (records::compare_string(as_text(word), marker) == 0) return true;
+      if (records::record_holds(units, search, marker_column, marker)) return true;
     }
   } catch (records::fatal_error& error) {
     explain_search_end(error);
@@ -158,8 +160,9 @@ void read_block_a(records::unit_table& units, coefficient_table& table) {
   try {
     read_block_a_header(units, table);
     progress.header_read = true;
+    const records::statement_params row_statement = listing_statement(line::block_a_row);
     for (std::int32_t k = 1;; ++k) {
-      read_row<block_a_row_format, 4>(units, line::block_a_row, table.row(k));
+      read_row<block_a_row_format, 4>(units, row_statement, table.row(k));
       // A blank index field reads as zero, so a blank record ends the block too.
       if (table.row(k).index_field == 0) {
         table.row_count = k - 1;
@@ -185,8 +188,9 @@ void read_block_b(records::unit_table& units, coefficient_table& table) {
     read_block_b_header(units, table);
     progress.header_read = true;
     // Block B tests nothing: it takes block A's N rows whatever they hold.
+    const records::statement_params row_statement = listing_statement(line::block_b_row);
     for (std::int32_t k = 1; k <= table.row_count; ++k) {
-      read_row<block_b_row_format, 6>(units, line::block_b_row, table.row(k));
+      read_row<block_b_row_format, 6>(units, row_statement, table.row(k));
       progress.rows_read = k;
     }
   } catch (records::fatal_error& error) {

@@ -9,6 +9,7 @@
 namespace extract {
 
 inline constexpr std::string_view marker = "EIGE";
+inline constexpr std::int32_t marker_column = 17;  // where the marker starts in its record
 inline constexpr std::int32_t marker_search_limit = 500;
 inline constexpr std::int32_t block_a_row_limit = 200;
 

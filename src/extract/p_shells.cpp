@@ -1,6 +1,6 @@
 #include "extract/p_shells.hpp"
 
-#include "records/statement.hpp"
+#include "records/compare_string.hpp"
 
 namespace extract {
 namespace {

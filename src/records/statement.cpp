@@ -1,7 +1,5 @@
 #include "records/statement.hpp"
 
-#include <algorithm>
-
 namespace records::engine {
 
 void raise_no_record(unit_table& units, const statement_params& params,
@@ -21,26 +19,17 @@ void raise_no_record(unit_table& units, const statement_params& params,
 }
 
 void raise_bad_field(unit_table& units, const statement_params& params,
-                     const detail::input_channel& input, item_kind kind, std::string_view field,
-                     std::int32_t first_column, detail::field_failure failure) {
+                     const detail::input_channel& input, condition bad_field,
+                     std::string_view field, std::int32_t first_column,
+                     detail::field_failure failure) {
   fatal_error error;
-  error.what_happened = kind == item_kind::integer ? condition::bad_integer : condition::bad_real;
+  error.what_happened = bad_field;
   error.record = input.record_number();
   error.first_column = first_column;
   error.last_column = first_column + static_cast<std::int64_t>(field.size()) - 1;
   error.field_text = field;
   error.detail = detail::failure_detail(failure);
   units.fail(params, error);
-}
-
-int compare_padded(std::string_view first, std::string_view second) {
-  const std::size_t length = std::max(first.size(), second.size());
-  for (std::size_t i = 0; i < length; ++i) {
-    const auto a = static_cast<unsigned char>(i < first.size() ? first[i] : ' ');
-    const auto b = static_cast<unsigned char>(i < second.size() ? second[i] : ' ');
-    if (a != b) return a < b ? -1 : 1;
-  }
-  return 0;
 }
 
 }  // namespace records::engine

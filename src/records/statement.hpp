@@ -9,9 +9,8 @@
 #include <string_view>
 #include <utility>
 
-#include "records/detail/input_editing.hpp"
-#include "records/detail/output_editing.hpp"
 #include "records/fatal_error.hpp"
+#include "records/field_kinds.hpp"
 #include "records/format.hpp"
 #include "records/plan.hpp"
 #include "records/unit_table.hpp"
@@ -48,12 +47,6 @@ constexpr item_info info_of() {
   return {item_kind_of<Item>, item_shape_of<Item>::count, item_shape_of<Item>::any_length};
 }
 
-constexpr item_kind field_kind_of(value_kind kind) {
-  return kind == value_kind::character ? item_kind::character
-         : kind == value_kind::integer ? item_kind::integer
-                                       : item_kind::real;
-}
-
 // The first item that cannot move through the format, in list order.
 template <typename Plan, std::size_t Items>
 constexpr item_problem check_items(const Plan& plan, const std::array<item_info, Items>& items,
@@ -74,7 +67,7 @@ constexpr item_problem check_items(const Plan& plan, const std::array<item_info,
     const std::size_t first = item.any_length ? 0 : flat;
     const std::size_t last = item.any_length ? fields : flat + item.count;
     for (std::size_t k = first; k < last; ++k) {
-      if (plan.fields[k % fields].kind != field_kind_of(item.kind)) {
+      if (holds(plan.fields[k % fields].kind) != item.kind) {
         return fault_here(item_fault::kind_of_another_field);
       }
     }
@@ -173,12 +166,10 @@ constexpr const between_fields& after_values(std::size_t values) {
                                                             const statement_params& params,
                                                             const detail::input_channel& input,
                                                             detail::record_reader::status status);
-[[noreturn, gnu::noinline, gnu::cold]] void raise_bad_field(unit_table& units,
-                                                            const statement_params& params,
-                                                            const detail::input_channel& input,
-                                                            item_kind kind, std::string_view field,
-                                                            std::int32_t first_column,
-                                                            detail::field_failure failure);
+[[noreturn, gnu::noinline, gnu::cold]] void raise_bad_field(
+    unit_table& units, const statement_params& params, const detail::input_channel& input,
+    condition bad_field, std::string_view field, std::int32_t first_column,
+    detail::field_failure failure);
 // A read statement as it runs: the unit's records, the current one at hand.
 class record_input {
  public:
@@ -199,45 +190,54 @@ class record_input {
   [[gnu::always_inline]] void take(Item& item) {
     if constexpr (!item_shape_of<Item>::spans) {
       take_value<Plan, First>(item);
-    } else {
-      constexpr std::size_t count = item_shape_of<Item>::count;
-      std::size_t taken = 0;
-      if constexpr (is_real_run<Plan, First, count>()) {
-        // Real fields side by side, as a row of coefficients: taken at once
-        // where all are in the shape their format writes, else in one loop.
-        constexpr format_item field = Plan.fields[First];
-        const std::string_view text = input_.field_at(
-            record_, Plan.columns[First], field.width * static_cast<std::int32_t>(count));
-        if constexpr (field.width == 8 && field.decimals >= 1 && field.decimals <= 5 &&
-                      count % 2 == 0) {
-          if (detail::read_unit_digit_run<field.decimals, count>(text.data(), item.data()))
-              [[likely]] {
-            return;
-          }
-        }
-        taken =
-            detail::read_real_fields<static_cast<std::size_t>(field.width), field.decimals, count>(
-                text.data(), item.data());
+    } else if constexpr (constexpr std::size_t count = item_shape_of<Item>::count;
+                         is_row<Plan, First, count>()) {
+      // Equal fields side by side, as a row of coefficients: the kind reads
+      // them at once.
+      constexpr format_item field = Plan.fields[First];
+      using kind = field_kind<field.kind>;
+      const std::string_view text = input_.field_at(record_, Plan.columns[First],
+                                                    field.width * static_cast<std::int32_t>(count));
+      const detail::row_result row =
+          kind::template read_row<field, count>(text.data(), item.data());
+      if (row.converted != count) [[unlikely]] {
+        const std::size_t bad = row.converted;
+        raise_bad_field(units_, params_, input_, kind::bad_field,
+                        text.substr(bad * static_cast<std::size_t>(field.width),
+                                    static_cast<std::size_t>(field.width)),
+                        Plan.columns[First + bad], row.failure);
       }
-      // One by one from the first field the run did not take: a field that is
-      // no number is reported by its own route.
+    } else {
       [&]<std::size_t... J>(std::index_sequence<J...>) {
-        ((J >= taken ? take_value<Plan, First + J>(item[J]) : void()), ...);
+        (take_value<Plan, First + J>(item[J]), ...);
       }
       (std::make_index_sequence<count>{});
     }
   }
 
+  // Whether the record's columns from `first_column` on hold `text`; columns
+  // past its end read as blanks.
+  bool holds(std::int32_t first_column, std::string_view text) const {
+    const auto start = static_cast<std::size_t>(first_column - 1);
+    if (start + text.size() <= record_.size()) [[likely]] {
+      return record_.substr(start, text.size()) == text;
+    }
+    const std::string_view there =
+        start < record_.size() ? record_.substr(start) : std::string_view();
+    return text.substr(0, there.size()) == there &&
+           text.find_first_not_of(' ', there.size()) == std::string_view::npos;
+  }
+
  private:
-  // Values First to First + Count - 1 take equal real fields side by side in
-  // one record, in the first pass over the format.
+  // Values First to First + Count - 1 take equal fields side by side in one
+  // record, in the first pass over the format, of a kind that reads rows.
   template <auto& Plan, std::size_t First, std::size_t Count>
-  static constexpr bool is_real_run() {
+  static constexpr bool is_row() {
     if (Count < 2 || First + Count > Plan.fields.size()) return false;
+    if (!field_kind<Plan.fields[First % Plan.fields.size()].kind>::reads_rows) return false;
     const format_item& first = Plan.fields[First];
     for (std::size_t k = First; k < First + Count; ++k) {
-      if (Plan.fields[k] != first || first.kind != item_kind::real ||
-          Plan.between[k].records != 0 ||
+      if (Plan.fields[k] != first || Plan.between[k].records != 0 ||
           Plan.columns[k] !=
               Plan.columns[First] + first.width * static_cast<std::int32_t>(k - First)) {
         return false;
@@ -253,20 +253,14 @@ class record_input {
       next_record();
     constexpr format_item field = Plan.fields[place::field];
     constexpr std::int32_t column = Plan.columns[place::field];
+    using kind = field_kind<field.kind>;
     const std::string_view text = input_.field_at(record_, column, field.width);
-    constexpr auto width = static_cast<std::size_t>(field.width);
     if constexpr (field.kind == item_kind::character) {
-      detail::read_character_field(text, value);
+      kind::template read<field>(text, value);
     } else {
-      const auto result = [&] {
-        if constexpr (field.kind == item_kind::integer) {
-          return detail::read_integer_field<width>(text);
-        } else {
-          return detail::read_real_field<width, field.decimals>(text);
-        }
-      }();
+      const auto result = kind::template read<field>(text);
       if (result.failure != detail::field_failure::none) [[unlikely]] {
-        raise_bad_field(units_, params_, input_, field.kind, text, column, result.failure);
+        raise_bad_field(units_, params_, input_, kind::bad_field, text, column, result.failure);
       }
       value = result.value;
     }
@@ -312,14 +306,10 @@ class record_output {
     text(Plan.text_of(part));
   }
 
+  // One value is a row of one for its kind's editor.
   template <format_item Field, typename Value>
   [[gnu::always_inline]] void edit(Value value, char* columns) {
-    constexpr auto width = static_cast<std::size_t>(Field.width);
-    if constexpr (Field.kind == item_kind::integer) {
-      detail::write_integer_field<width>(value, columns);
-    } else {
-      detail::write_real_field<width, static_cast<std::size_t>(Field.decimals)>(value, columns);
-    }
+    field_kind<Field.kind>::template write_row<Field>(&value, 1, columns);
   }
 
   template <auto& Plan, std::size_t Index, typename Value>
@@ -355,17 +345,25 @@ class record_output {
     using plan_type = std::remove_cvref_t<decltype(Plan)>;
     constexpr std::size_t fields = plan_type::field_count;
     if constexpr (is_one_field_repeated<Plan>() &&
-                  fields * static_cast<std::size_t>(Plan.fields[0].width) <=
+                  fields * static_cast<std::size_t>(Plan.fields[0].width) <
                       detail::output_capacity) {
       // Such as "(12F10.5)": each record's columns are taken at once.
       constexpr format_item field = Plan.fields[0];
       constexpr auto width = static_cast<std::size_t>(field.width);
-      for (std::size_t k = 0; k < values.size();) {
-        if (k != 0) *reserve(1) = '\n';
+      for (std::size_t k = 0; k < values.size(); k += fields) {
+        // Each record after the first begins with the end of the one before.
+        const std::size_t ended = k != 0 ? 1 : 0;
         const std::size_t on_record = std::min(values.size() - k, fields);
-        char* columns = reserve(on_record * width);
-        for (const std::size_t end = k + on_record; k != end; ++k, columns += width)
-          edit<field>(values[k], columns);
+        char* const columns = reserve(ended + on_record * width);
+        columns[0] = '\n';  // or the first column, which the field then takes
+        // A whole record's count is a constant, which lets its edit unroll.
+        if (on_record == fields) {
+          field_kind<field.kind>::template write_row<field>(values.data() + k, fields,
+                                                            columns + ended);
+        } else {
+          field_kind<field.kind>::template write_row<field>(values.data() + k, on_record,
+                                                            columns + ended);
+        }
       }
     } else {
       for (std::size_t k = 0; k < values.size(); ++k) {
@@ -448,6 +446,17 @@ template <format_text Text, typename... Items>
   }
 }
 
+// A read statement that takes no item and only tests its record: the unit's
+// next record is read and dropped as by `read`, with the same failures, and the
+// answer is whether its columns from `first_column` on hold `text` exactly,
+// columns past the record's end reading as blanks. A search over many records
+// reads them so, without a format's items to fill.
+inline bool record_holds(unit_table& units, const statement_params& params,
+                         std::int32_t first_column, std::string_view text) {
+  const engine::record_input input(units, params);
+  return input.holds(first_column, text);
+}
+
 // One whole write statement: a new record begins, each item is edited into its
 // field in list order, the format is carried on through literals, skips and
 // slashes to its next field or its end, and the last record ends; the records
@@ -476,26 +485,6 @@ void write(unit_table& units, const statement_params& params, const Items&... it
     }
     output.end();
   }
-}
-
-namespace engine {
-// compare_string for texts of different lengths.
-int compare_padded(std::string_view first, std::string_view second);
-}  // namespace engine
-
-// Negative, zero or positive as `first` sorts before, equal to or after `second`,
-// bytes compared unsigned, the shorter text taken as padded with blanks.
-inline int compare_string(std::string_view first, std::string_view second) {
-  // Texts of one length, such as four-character labels, compare byte for byte.
-  if (first.size() == second.size()) {
-    for (std::size_t i = 0; i < first.size(); ++i) {
-      const auto a = static_cast<unsigned char>(first[i]);
-      const auto b = static_cast<unsigned char>(second[i]);
-      if (a != b) return a < b ? -1 : 1;
-    }
-    return 0;
-  }
-  return engine::compare_padded(first, second);
 }
 
 }  // namespace records

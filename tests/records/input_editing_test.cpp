@@ -228,29 +228,24 @@ TEST(RealFieldInput, RejectsWhatIsNoDecimalReal) {
   }
 }
 
-// A row of real fields side by side is taken at once (all in the shape their
-// format writes) or in one loop: either way as its fields one by one.
+// A row of real fields side by side is classified at once: the fields in the
+// shape their format writes are converted there, the others one by one. Either
+// way the row reads as its fields one by one, up to the first that is no number.
 template <std::int32_t Decimals, std::size_t Count>
 void expect_row_as_its_fields(const std::string& row) {
   std::array<float, Count> at_once{};
-  std::array<float, Count> looped{};
-  const bool all_written = read_unit_digit_run<Decimals, Count>(row.data(), at_once.data());
-  const std::size_t converted = read_real_fields<8, Decimals, Count>(row.data(), looped.data());
-  bool every_written = true;
+  const row_result result = read_real_row<8, Decimals, Count>(row.data(), at_once.data());
+  std::size_t first_bad = Count;
   for (std::size_t k = 0; k < Count; ++k) {
-    const std::string_view field = std::string_view(row).substr(8 * k, 8);
-    decomposed_number ignored;
-    every_written = every_written && columns::scan_written_shape<8, Decimals>(
-                                         columns::field_word<8>(field.data()), ignored);
-    const auto one = read_real_field<8, Decimals>(field);
+    const auto one = read_real_field<8, Decimals>(std::string_view(row).substr(8 * k, 8));
     SCOPED_TRACE(testing::Message() << '"' << row << "\" field " << k);
-    if (k < converted) expect_same_bits(looped[k], one.value);
-    if (k == converted) {
-      EXPECT_NE(one.failure, field_failure::none);
+    if (one.failure != field_failure::none && first_bad == Count) {
+      first_bad = k;
+      EXPECT_EQ(result.failure, one.failure);
     }
-    if (all_written) expect_same_bits(at_once[k], one.value);
+    if (k < first_bad) expect_same_bits(at_once[k], one.value);
   }
-  EXPECT_EQ(all_written, every_written) << row;
+  EXPECT_EQ(result.converted, first_bad) << row;
 }
 
 TEST(RealFieldInput, RowsTakenAtOnceAgreeWithTheirFieldsOneByOne) {
@@ -346,10 +341,10 @@ TEST(FieldSweep, EveryCorpusDecimalThroughAnF8Point0FieldGivesItsExactBits) {
 }
 
 // Every seventh 8-column field over a small alphabet of digits, blanks, signs,
-// points and exponent letters: the word-at-a-time routes must scan exactly as
-// the bytewise scan does, and the one-division conversion must agree with the
-// conversion by from_chars.
-TEST(FieldSweep, WordRoutesAgreeWithTheBytewiseScanAndFromChars) {
+// points and exponent letters: the one scanner, with its one division, and a
+// row of two such fields classified at once must read exactly as the exact
+// fallback does.
+TEST(FieldSweep, TheScannerAndRowsAgreeWithTheExactFallback) {
   const char alphabet[] = {' ', '0', '1', '9', '.', '-', '+', 'E', 'd'};
   constexpr std::size_t letters = sizeof alphabet;
   std::string field(8, ' ');
@@ -360,32 +355,42 @@ TEST(FieldSweep, WordRoutesAgreeWithTheBytewiseScanAndFromChars) {
   std::size_t total = 1;
   for (int i = 0; i < 8; ++i)
     total *= letters;
+  const auto same = [](field_result<float> a, field_result<float> b) {
+    return a.failure == b.failure &&
+           std::bit_cast<std::uint32_t>(a.value) == std::bit_cast<std::uint32_t>(b.value);
+  };
   for (std::size_t code = 0; code < total; code += 7) {  // every seventh of 43 million
     std::size_t rest = code;
     for (auto& c : field) {
       c = alphabet[rest % letters];
       rest /= letters;
     }
-    const auto same = [](field_result<float> a, field_result<float> b) {
-      return a.failure == b.failure &&
-             std::bit_cast<std::uint32_t>(a.value) == std::bit_cast<std::uint32_t>(b.value);
+    const auto check = [&](std::string_view text, std::int32_t decimals, field_result<float> value,
+                           row_result row, float row_value) {
+      const field_result<float> exact = read_real_exactly(text, decimals);
+      const bool row_agrees = exact.failure == field_failure::none
+                                  ? row.converted == 2 && same({row_value}, exact)
+                                  : row.converted == 0 && row.failure == exact.failure;
+      if (!same(value, exact) || !row_agrees) report(std::string(text), decimals);
     };
-    const auto check = [&](std::string_view text, decomposed_number scanned, std::int32_t decimals,
-                           field_result<float> value) {
-      if (scanned != scan_number_bytewise(text, decimals) ||
-          !same(value, testing_support::read_real_field_by_text(text, decimals))) {
-        report(std::string(text), decimals);
-      }
+    const auto check_row = [&]<std::int32_t Decimals>() {
+      std::array<float, 2> row_values{};
+      const row_result row =
+          read_real_row<8, Decimals, 2>((field + field).data(), row_values.data());
+      check(field, Decimals, read_real_field<8, Decimals>(field), row, row_values[1]);
     };
-    check(field, scan_number<8, 0>(field), 0, read_real_field<8, 0>(field));
-    check(field, scan_number<8, 3>(field), 3, read_real_field<8, 3>(field));
-    check(field, scan_number<8, 5>(field), 5, read_real_field<8, 5>(field));
+    check_row.template operator()<0>();
+    check_row.template operator()<3>();
+    check_row.template operator()<5>();
     // Narrower fields load their word in two parts.
     const std::string_view last_five = std::string_view(field).substr(3);
-    check(last_five, scan_number<5, 3>(last_five), 3, read_real_field<5, 3>(last_five));
+    std::array<float, 2> five{};
+    const std::string two_fives = std::string(last_five) + std::string(last_five);
+    const row_result five_row = read_real_row<5, 3, 2>(two_fives.data(), five.data());
+    check(last_five, 3, read_real_field<5, 3>(last_five), five_row, five[1]);
     const auto integer = read_integer_field<8>(field);
-    const auto general_integer = integer_value(scan_number_bytewise(field, 0));
-    if (integer.failure != general_integer.failure || integer.value != general_integer.value) {
+    const auto exact_integer = read_integer_exactly(field);
+    if (integer.failure != exact_integer.failure || integer.value != exact_integer.value) {
       report(field, 0);
     }
   }

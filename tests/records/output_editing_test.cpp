@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "support/editing.hpp"
@@ -159,6 +162,35 @@ TEST(RealFieldOutput, InfinityAndNotANumberAreAsterisks) {
   };
   for (const auto& c : cases)
     check(c);
+}
+
+// A row is edited four values at a time, each value in lanes beside its
+// neighbours, the values the lanes refuse by the scalar route: every field must
+// read as its value edited alone, whatever the others hold and wherever the
+// row ends.
+TEST(RealFieldOutput, RowsEditedAtOnceAreTheirValuesOneByOne) {
+  std::mt19937 random(50);
+  const float specials[] = {
+      0.0f,   -0.0f,      0.5f,     -0.99999f, 9.999996f,
+      -99.5f, 999.99994f, -1000.0f, 12345.6f,  std::numeric_limits<float>::infinity()};
+  for (int n = 0; n < 3000; ++n) {
+    std::array<float, 13> values{};
+    for (float& value : values) {
+      const auto pick = random() % 4;
+      value = pick == 0 ? specials[random() % std::size(specials)]
+                        : static_cast<float>(static_cast<std::int32_t>(random())) /
+                              static_cast<float>(1u << (random() % 32));
+    }
+    const std::size_t count = 1 + static_cast<std::size_t>(n) % values.size();
+    // One byte past the row shows an edit that spills beyond its last field.
+    std::string row(10 * count + 1, '#');
+    write_real_row<10, 5>(values.data(), count, row.data());
+    EXPECT_EQ(row.back(), '#');
+    for (std::size_t k = 0; k < count; ++k) {
+      SCOPED_TRACE(testing::Message() << "value " << k << " of " << count << ": " << values[k]);
+      EXPECT_EQ(row.substr(10 * k, 10), real_text_by_text(values[k], 10, 5));
+    }
+  }
 }
 
 // The field starts filled with '#', which no editing writes: a column left

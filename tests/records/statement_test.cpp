@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "records/compare_string.hpp"
 #include "support/statement_fixture.hpp"
 
 namespace records {

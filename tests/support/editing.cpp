@@ -92,8 +92,7 @@ records::detail::field_result<float> read_real(std::string_view field, std::int3
 
 records::detail::field_result<float> read_real_field_by_text(std::string_view field,
                                                              std::int32_t decimals) {
-  return records::detail::real_value_by_text(records::detail::scan_number_bytewise(field, decimals),
-                                             field);
+  return records::detail::read_real_exactly(field, decimals);
 }
 
 std::string printable(std::string_view bytes) {

@@ -22,7 +22,7 @@ std::string real_text_by_text(float value, std::int32_t width, std::int32_t deci
 records::detail::field_result<std::int32_t> read_integer(std::string_view field);
 records::detail::field_result<float> read_real(std::string_view field, std::int32_t decimals);
 
-// Fw.d input through std::from_chars alone, for comparing with the quicker routes.
+// Fw.d input through the exact fallback alone, for comparing with the quicker routes.
 records::detail::field_result<float> read_real_field_by_text(std::string_view field,
                                                              std::int32_t decimals);
 

@@ -22,6 +22,8 @@ struct real_shape {
   std::size_t decimals = 0;
   void (*write)(float, char*) = nullptr;
   records::detail::field_result<float> (*read)(std::string_view) = nullptr;
+  // Two fields side by side, as a row of them is read.
+  records::detail::row_result (*read_pair)(const char*, float*) = nullptr;
 };
 
 struct integer_shape {
@@ -35,7 +37,8 @@ namespace shapes_detail {
 template <std::size_t W, std::size_t D>
 constexpr real_shape real_of() {
   return {W, D, &records::detail::write_real_field<W, D>,
-          &records::detail::read_real_field<W, static_cast<std::int32_t>(D)>};
+          &records::detail::read_real_field<W, static_cast<std::int32_t>(D)>,
+          &records::detail::read_real_row<W, static_cast<std::int32_t>(D), 2>};
 }
 
 template <std::size_t W>

@@ -12,54 +12,107 @@ constexpr bool is_digit(char c) {
   return static_cast<unsigned char>(c - '0') <= 9;
 }
 
-const char* skip_blanks(const char* at, const char* end) {
-  while (at != end && *at == ' ')
-    ++at;
-  return at;
-}
+// An exponent beyond this cannot change a result: a mantissa has at most
+// max_field_width digits, and no binary32 lies beyond 1e39 or below 1e-46.
+constexpr std::int32_t exponent_saturation = 1000000;
+
+// A field's text read column by column, blanks passed over: the number's sign,
+// its significant digits (no leading zeros) and the power of ten of the last.
+struct exact_reading {
+  field_failure failure = field_failure::none;
+  bool negative = false;
+  bool point = false;
+  bool exponent_given = false;
+  std::array<char, max_field_width> digits{};
+  std::size_t count = 0;
+  std::int32_t exponent = 0;
+};
+
+class column_reader {
+ public:
+  explicit column_reader(std::string_view field)
+      : at_(field.data()), end_(field.data() + field.size()) {}
+
+  // Whether a column other than a blank is left; it is then current.
+  bool more() {
+    while (at_ != end_ && *at_ == ' ')
+      ++at_;
+    return at_ != end_;
+  }
+  char current() const { return *at_; }
+  void advance() { ++at_; }
+
+ private:
+  const char* at_;
+  const char* end_;
+};
 
 // "E", "e", "D" or "d" with an optional sign, or a bare sign, then digits, to the
 // end of the field. False when what follows the mantissa is no exponent.
-bool scan_exponent(const char* at, const char* end, std::int32_t& exponent) {
+bool read_exponent(column_reader& columns, std::int32_t& exponent) {
   bool negative = false;
-  const char c = *at++;
-  if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
-    at = skip_blanks(at, end);
-    if (at != end && (*at == '+' || *at == '-')) negative = *at++ == '-';
-  } else if (c == '+' || c == '-') {
-    negative = c == '-';
+  const char marker = columns.current();
+  columns.advance();
+  if (marker == 'E' || marker == 'e' || marker == 'D' || marker == 'd') {
+    if (columns.more() && (columns.current() == '+' || columns.current() == '-')) {
+      negative = columns.current() == '-';
+      columns.advance();
+    }
+  } else if (marker == '+' || marker == '-') {
+    negative = marker == '-';
   } else {
     return false;
   }
-  at = skip_blanks(at, end);
-  if (at == end || !is_digit(*at)) return false;
+  if (!columns.more()) return false;
   std::int32_t magnitude = 0;
-  for (; at != end; ++at) {
-    if (is_digit(*at)) {
-      magnitude = std::min(magnitude * 10 + (*at - '0'), exponent_saturation);
-    } else if (*at != ' ') {
-      return false;
-    }
+  for (; columns.more(); columns.advance()) {
+    if (!is_digit(columns.current())) return false;
+    magnitude = std::min(magnitude * 10 + (columns.current() - '0'), exponent_saturation);
   }
   exponent = negative ? -magnitude : magnitude;
   return true;
 }
 
-// Room for the text from_chars reads: sign, every mantissa digit, "e", exponent.
-using number_text = std::array<char, max_field_width + 24>;
-
-// The significant digits of a field's mantissa as the field holds them: past the
-// blanks, the sign and the leading zeros, up to the exponent.
-std::size_t copy_significant_digits(std::string_view field, char* out) {
-  const char* at = skip_blanks(field.data(), field.data() + field.size());
-  const char* const end = field.data() + field.size();
-  if (at != end && (*at == '-' || *at == '+')) ++at;
-  std::size_t length = 0;
-  for (; at != end && (is_digit(*at) || *at == '.' || *at == ' '); ++at) {
-    if (is_digit(*at) && (length != 0 || *at != '0')) out[length++] = *at;
+exact_reading read_exactly(std::string_view field, std::int32_t decimals) {
+  exact_reading number;
+  column_reader columns(field);
+  if (!columns.more()) return number;  // all blank: zero
+  const bool signed_field = columns.current() == '-' || columns.current() == '+';
+  if (signed_field) {
+    number.negative = columns.current() == '-';
+    columns.advance();
   }
-  return length;
+  std::int32_t mantissa_digits = 0;
+  std::int32_t fraction_digits = 0;
+  for (; columns.more(); columns.advance()) {
+    const char c = columns.current();
+    if (is_digit(c)) {
+      ++mantissa_digits;
+      if (number.point) ++fraction_digits;
+      if (number.count != 0 || c != '0') number.digits[number.count++] = c;
+    } else if (c == '.' && !number.point) {
+      number.point = true;
+    } else {
+      break;
+    }
+  }
+  if (mantissa_digits == 0) {
+    // A sign alone, blanks around it, is told apart from other text without digits.
+    const bool sign_alone = signed_field && !number.point && !columns.more();
+    number.failure = sign_alone ? field_failure::sign_only : field_failure::malformed;
+    return number;
+  }
+  std::int32_t explicit_exponent = 0;
+  if (columns.more()) {
+    number.exponent_given = true;
+    if (!read_exponent(columns, explicit_exponent)) number.failure = field_failure::malformed;
+  }
+  number.exponent = explicit_exponent - (number.point ? fraction_digits : decimals);
+  return number;
 }
+
+// Room for the text from_chars reads: sign, every digit, "e", exponent.
+using number_text = std::array<char, max_field_width + 24>;
 
 }  // namespace
 
@@ -76,70 +129,18 @@ std::string_view failure_detail(field_failure failure) {
   return {};
 }
 
-decomposed_number scan_number_bytewise(std::string_view field, std::int32_t decimals) {
-  const char* at = field.data();
-  const char* const end = at + field.size();
-  decomposed_number number;
-  for (;; ++at) {
-    if (at == end) return number;  // all blank: zero
-    if (*at != ' ') break;
-  }
-  const bool signed_field = *at == '-' || *at == '+';
-  if (*at == '-') number.flags = decomposed_number::negative;
-  at += signed_field ? 1 : 0;
-  std::int32_t digits = 0;
-  std::int32_t digits_before_point = -1;  // no point
-  for (; at != end; ++at) {
-    const auto digit = static_cast<unsigned char>(*at - '0');
-    if (digit <= 9) {
-      ++digits;
-      // Leading zeros leave the mantissa 0; past 19 significant digits it is
-      // not exact and stops growing.
-      if (number.mantissa < exact_mantissa_limit) {
-        number.mantissa = number.mantissa * 10 + digit;
-      } else {
-        number.flags |= decomposed_number::too_many_digits;
-      }
-    } else if (*at == '.' && digits_before_point < 0) {
-      digits_before_point = digits;
-    } else if (*at != ' ') {
-      break;
-    }
-  }
-  const bool point = digits_before_point >= 0;
-  if (digits == 0) {
-    // A sign alone, blanks around it, is told apart from other text without digits.
-    const bool sign_alone = signed_field && !point && at == end;
-    number.failure = sign_alone ? field_failure::sign_only : field_failure::malformed;
-    return number;
-  }
-  if (point) number.flags |= decomposed_number::point;
-  std::int32_t explicit_exponent = 0;
-  if (at != end) {
-    number.flags |= decomposed_number::exponent_given;
-    if (!scan_exponent(at, end, explicit_exponent)) number.failure = field_failure::malformed;
-  }
-  number.exponent = explicit_exponent - (point ? digits - digits_before_point : decimals);
-  return number;
-}
-
 // The traps of std::from_chars are handled here, once: the text it reads is
-// built from the scan (no blank, no "+", no "inf" or "nan" can reach it), it
+// built from the reading (no blank, no "+", no "inf" or "nan" can reach it), it
 // must take the whole text, and an out-of-range result, which leaves the value
 // alone, is decided from the digits.
-field_result<float> real_value_by_text(decomposed_number number, std::string_view field) {
+field_result<float> read_real_exactly(std::string_view field, std::int32_t decimals) {
+  const exact_reading number = read_exactly(field, decimals);
   if (number.failure != field_failure::none) return {0.0f, number.failure};
-  const bool negative = number.has(decomposed_number::negative);
-  const bool exact = !number.has(decomposed_number::too_many_digits);
-  if (exact && number.mantissa == 0) return {negative ? -0.0f : 0.0f};
+  if (number.count == 0) return {number.negative ? -0.0f : 0.0f};
   number_text text;
   char* at = text.data();
-  if (negative) *at++ = '-';
-  char* const digits_at = at;
-  // An exact mantissa has at most 19 digits, 20 would do for any u64.
-  at = exact ? std::to_chars(at, at + 20, number.mantissa).ptr
-             : at + copy_significant_digits(field, at);
-  const auto significant = static_cast<std::int32_t>(at - digits_at);
+  if (number.negative) *at++ = '-';
+  at = std::copy_n(number.digits.data(), number.count, at);
   *at++ = 'e';
   at = std::to_chars(at, text.data() + text.size(), number.exponent).ptr;
   const auto length = static_cast<std::size_t>(at - text.data());
@@ -149,12 +150,28 @@ field_result<float> real_value_by_text(decomposed_number number, std::string_vie
       std::from_chars(text.data(), text.data() + length, value, std::chars_format::scientific);
   if (error == std::errc::result_out_of_range) {
     // A leading digit at 10^0 or above overflowed, any other underflowed.
-    const bool overflow = number.exponent + significant - 1 >= 0;
+    const bool overflow = number.exponent + static_cast<std::int32_t>(number.count) - 1 >= 0;
     const float magnitude = overflow ? std::numeric_limits<float>::infinity() : 0.0f;
-    return {negative ? -magnitude : magnitude};
+    return {number.negative ? -magnitude : magnitude};
   }
   if (error != std::errc{} || end != text.data() + length) return {0.0f, field_failure::malformed};
   return {value};
+}
+
+field_result<std::int32_t> read_integer_exactly(std::string_view field) {
+  const exact_reading number = read_exactly(field, 0);
+  if (number.failure != field_failure::none) return {0, number.failure};
+  if (number.point || number.exponent_given) return {0, field_failure::malformed};
+  // Ten significant digits at most: a u64 holds them without overflow.
+  if (number.count > 10) return {0, field_failure::out_of_range};
+  std::uint64_t magnitude = 0;
+  for (std::size_t k = 0; k < number.count; ++k)
+    magnitude = magnitude * 10 + static_cast<std::uint64_t>(number.digits[k] - '0');
+  const std::uint64_t limit = (std::uint64_t{1} << 31) - (number.negative ? 0 : 1);
+  if (magnitude > limit) return {0, field_failure::out_of_range};
+  // Negated as unsigned, so that -2^31 needs no signed overflow.
+  const auto low = static_cast<std::uint32_t>(magnitude);
+  return {static_cast<std::int32_t>(number.negative ? 0u - low : low)};
 }
 
 }  // namespace records::detail

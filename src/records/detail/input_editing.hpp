@@ -1,20 +1,15 @@
 #pragma once
 
-#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <span>
 #include <string_view>
-#include <type_traits>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "records/detail/field_limits.hpp"
+#include "records/detail/field_words.hpp"
+#include "records/detail/written_rows.hpp"
 
 namespace records::detail {
 
@@ -35,318 +30,131 @@ struct field_result {
   field_failure failure = field_failure::none;
 };
 
-// A numeric field's text, scanned once. Blanks are ignored anywhere. The number
-// is an optional sign, a mantissa of digits with at most one point, and an
-// optional exponent ("E", "e", "D" or "d" with an optional sign, or a bare sign,
-// then digits). Its value is mantissa x 10^exponent, exactly while the mantissa
-// has at most 19 significant digits. Every conversion starts from this.
+// What a row of fields side by side gave: how many fields were converted, in
+// column order, before the first that holds no value, and why that one does not.
+struct row_result {
+  std::size_t converted = 0;
+  field_failure failure = field_failure::none;
+};
+
+// The exact fallback: any field of any width and spelling, read column by
+// column; a real through std::from_chars from its significant digits. It takes
+// what the scanner below cannot decide: fields wider than eight columns, and
+// numbers that one rounding of mantissa and power of ten cannot give exactly.
+// Blanks are ignored anywhere. A number is an optional sign, a mantissa of
+// digits with at most one point and at least one digit, and an optional
+// exponent ("E", "e", "D" or "d" with an optional sign, or a bare sign, then
+// digits). Without a point the last `decimals` digits are the fraction.
+[[gnu::noinline]] field_result<float> read_real_exactly(std::string_view field,
+                                                        std::int32_t decimals);
+[[gnu::noinline]] field_result<std::int32_t> read_integer_exactly(std::string_view field);
+
+// A field of at most eight columns, scanned once: its value is
+// mantissa x 10^exponent, with the sign.
 struct decomposed_number {
   static constexpr std::uint8_t negative = 1;
   static constexpr std::uint8_t point = 2;
   static constexpr std::uint8_t exponent_given = 4;
-  static constexpr std::uint8_t too_many_digits = 8;  // the mantissa is not exact
 
-  std::uint64_t mantissa = 0;  // the significant digits as one integer
+  std::uint32_t mantissa = 0;  // every digit of the mantissa, at most eight
   std::int32_t exponent = 0;   // the explicit exponent less the fraction digits
   std::uint8_t flags = 0;
   field_failure failure = field_failure::none;
 
   bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
-  friend bool operator==(const decomposed_number&, const decomposed_number&) = default;
 };
-// Sixteen bytes of integers: passed and returned in two registers.
-static_assert(sizeof(decomposed_number) == 16);
 
-// A u64 holds any 19 decimal digits: a mantissa below 10^18 takes one more.
-inline constexpr std::uint64_t exact_mantissa_limit = 1000000000000000000;
-
-// An exponent beyond this cannot change a result: a mantissa has at most
-// max_field_width digits, and no binary32 lies beyond 1e39 or below 1e-46.
-// It lies above any exponent an eight-column field can spell.
-inline constexpr std::int32_t exponent_saturation = 1000000;
-
-// The bytewise scan, for any field of at most max_field_width bytes: the slow
-// path of scan_number, for wider fields and for whatever the word does not hold.
-[[gnu::noinline]] decomposed_number scan_number_bytewise(std::string_view field,
-                                                         std::int32_t decimals);
-
-// Fields of at most eight columns are scanned as one 64-bit word, a column a
-// byte, the last column in the highest byte and blanks before the first.
-namespace columns {
-
-inline constexpr std::uint64_t ones = 0x0101010101010101;
-inline constexpr std::uint64_t high_bits = ones * 0x80;
-
-// The lowest `count` bytes of a word set, count from 0 to 8.
-constexpr std::uint64_t low_bytes(int count) {
-  return count >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * count)) - 1;
-}
-
-// Marks (high bits of bytes) as whole bytes, and how many there are.
-constexpr std::uint64_t whole_bytes(std::uint64_t marks) {
-  return (marks >> 7) * 0xFF;
-}
-constexpr std::int32_t count(std::uint64_t marks) {
-  return static_cast<std::int32_t>(((marks >> 7) * ones) >> 56);
-}
-
-// The high bit of every byte equal to `c`. Each byte is tested apart: the low
-// seven bits are added without a carry into the next byte.
-constexpr std::uint64_t bytes_equal(std::uint64_t word, char c) {
-  const std::uint64_t x = word ^ (ones * static_cast<unsigned char>(c));
-  return ~(((x & ~high_bits) + ~high_bits) | x) & high_bits;
-}
-
-// The high bit of every byte that holds a digit, whose value byte (word ^ '0's)
-// is 0 to 9.
-constexpr std::uint64_t digit_marks(std::uint64_t values) {
-  return ~(((values & ~high_bits) + ones * 0x76) | values) & high_bits;
-}
-
-// The byte whose high bit is `mark`.
-inline char byte_at(std::uint64_t word, std::uint64_t mark) {
-  return static_cast<char>(word >> (std::countr_zero(mark) - 7));
-}
-
-// Eight digit values, one a byte, the first (most significant) in the lowest,
-// joined pairwise into one number: two-digit values in every other byte,
-// four-digit ones in every other 16 bits, then the whole.
-constexpr std::uint64_t join_digits(std::uint64_t digit_values) {
-  std::uint64_t value = (digit_values * 10 + (digit_values >> 8)) & 0x00FF00FF00FF00FF;
-  value = (value * 100 + (value >> 16)) & 0x0000FFFF0000FFFF;
-  return (value * 10000 + (value >> 32)) & 0xFFFFFFFF;
-}
-
-template <typename Part>
-Part load(const char* at) {
-  Part part = 0;
-  std::memcpy(&part, at, sizeof part);
-  return part;
-}
-
-// A field of fewer than eight columns is loaded as two parts that may overlap.
-template <std::size_t Width>
-[[gnu::always_inline]] inline std::uint64_t field_word(const char* field) {
-  static_assert(Width >= 1 && Width <= 8);
-  std::uint64_t loaded = 0;
-  if constexpr (Width == 8) {
-    loaded = load<std::uint64_t>(field);
-  } else if constexpr (Width >= 4) {
-    loaded = load<std::uint32_t>(field) |
-             (std::uint64_t{load<std::uint32_t>(field + Width - 4)} << (8 * (Width - 4)));
-  } else if constexpr (Width >= 2) {
-    loaded = load<std::uint16_t>(field) |
-             (std::uint64_t{load<std::uint16_t>(field + Width - 2)} << (8 * (Width - 2)));
-  } else {
-    loaded = load<std::uint8_t>(field);
-  }
-  if constexpr (Width == 8) {
-    return loaded;
-  } else {
-    constexpr std::uint64_t blanks = 0x2020202020202020 >> (8 * Width);
-    return (loaded << (8 * (8 - Width))) | blanks;
-  }
-}
-
-// The number that a format writes into a field of d decimals, 1 <= d <= 5, when
-// its integer part is one digit ("-0.21051" in F8.5): blanks, perhaps a sign,
-// the digit, the point and d digits to the end. Checked with constant masks
-// only; false, with `number` unset, for any other bytes.
-template <std::int32_t Decimals>
-[[gnu::always_inline]] inline bool scan_unit_digit(std::uint64_t word, decomposed_number& number) {
-  static_assert(Decimals >= 1 && Decimals <= 5);
-  constexpr int point_at = 7 - Decimals;
-  constexpr std::uint64_t point_column = low_bytes(point_at + 1) ^ low_bytes(point_at);
-  constexpr std::uint64_t fraction_columns = ~low_bytes(point_at + 1);
-  constexpr std::uint64_t unit_column = low_bytes(point_at) ^ low_bytes(point_at - 1);
-  constexpr std::uint64_t blank_columns = low_bytes(point_at - 2);
-  const std::uint64_t values = word ^ (ones * '0');
-  const std::uint64_t not_digits = ~digit_marks(values) & high_bits;
-  const auto sign = static_cast<char>(word >> (8 * (point_at - 2)));
-  if ((not_digits & (fraction_columns | unit_column)) != 0 ||
-      (word & point_column) != ((ones * '.') & point_column) ||
-      ((word ^ (ones * ' ')) & blank_columns) != 0 || (sign != ' ' && sign != '-' && sign != '+')) {
-    return false;
-  }
-  // The unit digit moves up one column, over the point.
-  number.mantissa = join_digits(((values & unit_column) << 8) | (values & fraction_columns));
-  number.exponent = -Decimals;
-  number.flags = static_cast<std::uint8_t>(decomposed_number::point |
-                                           (sign == '-' ? decomposed_number::negative : 0));
-  number.failure = field_failure::none;
-  return true;
-}
-
-// Digits after blanks, as a format writes a positive integer ("  17" in I4),
-// false, with `number` unset, for any other bytes.
-[[gnu::always_inline]] inline bool scan_right_justified_digits(std::uint64_t word,
-                                                               decomposed_number& number) {
-  const std::uint64_t values = word ^ (ones * '0');
-  // The other columns as whole bytes: a run from the first column, all blanks.
-  const std::uint64_t others = whole_bytes(~digit_marks(values) & high_bits);
-  if ((others & (others + 1)) != 0 || others == ~std::uint64_t{0} ||
-      ((word ^ (ones * ' ')) & others) != 0) {
-    return false;
-  }
-  number.mantissa = join_digits(values & ~others);
-  number.exponent = 0;
-  number.flags = 0;
-  number.failure = field_failure::none;
-  return true;
-}
-
-// The shape a format writes into a field of Width columns and Decimals
-// decimals, where it has one that constant masks can check.
+// The one scanner of numeric fields, for a field of at most eight columns given
+// as one word (see field_words.hpp), in any spelling the exact fallback reads,
+// with Decimals implied fraction digits. The columns are classified at once;
+// every digit is joined into one integer, the point's column taken out first
+// and the exponent's digits divided off after. Blanks after the first filled
+// column, rare, are taken out before all that.
 template <std::size_t Width, std::int32_t Decimals>
-[[gnu::always_inline]] inline bool scan_written_shape(std::uint64_t word,
-                                                      decomposed_number& number) {
-  if constexpr (Decimals == 0) {
-    return scan_right_justified_digits(word, number);
-  } else if constexpr (Decimals <= 5 && Width >= static_cast<std::size_t>(Decimals) + 2) {
-    return scan_unit_digit<Decimals>(word, number);
-  } else {
-    return false;
+[[gnu::always_inline]] inline decomposed_number scan_word(std::uint64_t word) {
+  using namespace columns;
+  column_kinds kinds = classify(word);
+  decomposed_number number;
+  // The shape a format writes a whole number in: blanks, then digits to the
+  // last column.
+  if ((kinds.blanks ^ kinds.digits) == all_columns &&
+      (kinds.digits | (kinds.digits - 1)) == all_columns) {
+    number.mantissa = join_field<Width>(digit_values(word) & kinds.digit_bytes);
+    number.exponent = -Decimals;
+    return number;
   }
-}
-
-// Columns are found by the bit where they start (8 x their index): the marks of
-// a set of columns are their high bits, and the lowest mark less 7 is where
-// the first of them starts.
-inline int start_of_lowest(std::uint64_t marks) {
-  return __builtin_ctzll(marks) - 7;
-}
-
-inline char column_at(std::uint64_t word, int start) {
-  return static_cast<char>(word >> start);
-}
-
-// The blanks marked in `inner` taken out, the last first: the columns before
-// each move up one, a blank coming in first.
-inline std::uint64_t without_inner_blanks(std::uint64_t word, std::uint64_t inner) {
-  do {
-    const int start = 56 - std::countl_zero(inner);
-    const std::uint64_t before = (std::uint64_t{1} << start) - 1;
-    word = (word & ~(before | (std::uint64_t{0xFF} << start))) | ((word & before) << 8) | ' ';
-    inner = (inner & before) << 8;
-  } while (inner != 0);
-  return word;
-}
-
-inline constexpr std::uint32_t powers_of_ten[] = {1,      10,      100,      1000,     10000,
-                                                  100000, 1000000, 10000000, 100000000};
-
-// Any number that the word holds: blanks anywhere, a sign, a point anywhere, an
-// exponent. False, with `number` unset, for anything else: the bytewise scan
-// then finds what is wrong.
-inline bool scan_word(std::uint64_t word, std::int32_t decimals, decomposed_number& number) {
-  const std::uint64_t blanks = bytes_equal(word, ' ');
-  if (blanks == high_bits) {
-    number = {};
-    return true;
+  const std::uint32_t filled = ~kinds.blanks & all_columns;
+  if (filled == 0) return number;  // all blank: zero
+  auto first = static_cast<std::uint32_t>(std::countr_zero(filled));
+  if (filled != columns_from[first]) [[unlikely]] {
+    word = without_blanks(word, kinds.blanks & columns_from[first]);
+    kinds = classify(word);
+    first = static_cast<std::uint32_t>(std::countr_zero(~kinds.blanks & all_columns));
   }
-  int first = start_of_lowest(~blanks & high_bits);  // the first column that is not blank
-  if (const std::uint64_t inner = blanks >> first; inner != 0) [[unlikely]] {
-    word = without_inner_blanks(word, inner << first);
-    first += 8 * count(inner);
-  }
-  const std::uint64_t values = word ^ (ones * '0');
-  const std::uint64_t digits = digit_marks(values);
-  // From the first column on, every column that is no digit: a sign first, a
-  // point, an exponent; all columns between them hold digits.
-  std::uint64_t others = ~digits & high_bits & (~std::uint64_t{0} << first);
-  number.flags = 0;
-  if (const char sign = column_at(word, first); sign == '-' || sign == '+') {
-    number.flags = sign == '-' ? decomposed_number::negative : std::uint8_t{0};
-    others &= others - 1;
-  }
-  // Every digit in its column, the rest zero, the point taken out by moving
-  // the columns before it up one.
-  std::uint64_t digit_values = values & whole_bytes(digits);
-  std::int32_t implied = decimals;
-  if (others != 0) {
-    if (const int point = start_of_lowest(others); column_at(word, point) == '.') {
-      others &= others - 1;
-      const std::uint64_t before = (std::uint64_t{1} << point) - 1;
-      digit_values = ((digit_values & before) << 8) | (digit_values & ~before);
-      implied = ((others != 0 ? start_of_lowest(others) : 64) - point) / 8 - 1;
-      number.flags |= decomposed_number::point;
+  // Columns first to 7 hold the number: a sign, digits with at most one point,
+  // then perhaps an exponent.
+  if (const char lead = column(word, first); lead == '-' || lead == '+') {
+    number.flags = lead == '-' ? decomposed_number::negative : std::uint8_t{0};
+    if (++first == columns_in_word) {
+      number.failure = field_failure::sign_only;
+      return number;
     }
   }
-  const auto joined = static_cast<std::uint32_t>(join_digits(digit_values));
-  if (others == 0) {
-    if (digits == 0) return false;
+  const std::uint32_t point_columns = columns::points(word);
+  const std::uint32_t others = ~(kinds.digits | point_columns) & columns_from[first];
+  // The mantissa ends where the exponent begins.
+  const auto end =
+      others != 0 ? static_cast<std::uint32_t>(std::countr_zero(others)) : columns_in_word;
+  const std::uint32_t points = point_columns & columns_from[first];
+  if ((kinds.digits & columns_from[first] & ~columns_from[end]) == 0 ||
+      (points & (points - 1)) != 0 || (points & columns_from[end]) != 0) [[unlikely]] {
+    number.failure = field_failure::malformed;
+    return number;
+  }
+  std::uint64_t digits = digit_values(word) & kinds.digit_bytes;
+  std::int32_t fraction = Decimals;
+  if (points != 0) {
+    const auto at = static_cast<std::uint32_t>(std::countr_zero(points));
+    fraction = static_cast<std::int32_t>(end - at - 1);
+    digits = over_column(digits, at);
+    number.flags |= decomposed_number::point;
+  }
+  const std::uint32_t joined = join(digits);
+  if (others == 0) [[likely]] {
     number.mantissa = joined;
-    number.exponent = -implied;
-    number.failure = field_failure::none;
-    return true;
+    number.exponent = -fraction;
+    return number;
   }
   // The exponent: "E", "e", "D" or "d" and an optional sign, or a bare sign,
-  // then only digits to the last column.
-  const int end = start_of_lowest(others);
-  int last = end;
-  char sign = column_at(word, end);
-  if (const char letter = static_cast<char>(sign | 0x20); letter == 'e' || letter == 'd') {
+  // then digits to the last column. Its marks join as zeros between the
+  // mantissa and its digits.
+  const char marker = column(word, end);
+  char sign = marker;
+  std::uint32_t exponent_digits = end + 1;
+  if (const char letter = static_cast<char>(marker | 0x20); letter == 'e' || letter == 'd') {
     sign = '+';
-    if (((others >> end) & 0x8000) != 0) sign = column_at(word, last += 8);
+    if (exponent_digits < columns_in_word) {
+      if (const char next = column(word, exponent_digits); next == '-' || next == '+') {
+        sign = next;
+        ++exponent_digits;
+      }
+    }
   }
-  if ((sign != '+' && sign != '-') || (others >> last) != 0x80 || last == 56 ||
-      (digits & ((std::uint64_t{1} << end) - 1)) == 0) {
-    return false;
+  if ((sign != '-' && sign != '+') || exponent_digits >= columns_in_word ||
+      (kinds.digits & columns_from[exponent_digits]) != columns_from[exponent_digits])
+      [[unlikely]] {
+    number.failure = field_failure::malformed;
+    return number;
   }
-  const auto exponent = static_cast<std::int32_t>(joined % powers_of_ten[(56 - last) / 8]);
-  number.mantissa = joined / powers_of_ten[(64 - end) / 8];
-  number.exponent = (sign == '-' ? -exponent : exponent) - implied;
+  number.mantissa = joined / powers_of_ten[columns_in_word - end];
+  const auto magnitude =
+      static_cast<std::int32_t>(joined % powers_of_ten[columns_in_word - exponent_digits]);
+  number.exponent = (sign == '-' ? -magnitude : magnitude) - fraction;
   number.flags |= decomposed_number::exponent_given;
-  number.failure = field_failure::none;
-  return true;
+  return number;
 }
 
-}  // namespace columns
-
-// Any shape of a field, converted: the whole word, then the bytewise scan.
-template <std::size_t Width, std::int32_t Decimals, typename Convert>
-[[gnu::always_inline]] inline auto convert_any_shape(std::string_view field, Convert convert) {
-  if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
-    if (decomposed_number number;
-        columns::scan_word(columns::field_word<Width>(field.data()), Decimals, number)) {
-      return convert(number);
-    }
-  }
-  return convert(scan_number_bytewise(field, Decimals));
-}
-
-// Every shape of a field but the one its format writes, out of line, so that a
-// statement inlines only the check of the shape its format writes.
-template <std::size_t Width, std::int32_t Decimals, typename Convert>
-[[gnu::noinline]] auto convert_other_shapes(std::string_view field, Convert convert) {
-  return convert_any_shape<Width, Decimals>(field, convert);
-}
-
-// The one scanner: a field of Width columns whose number has Decimals implied
-// fraction digits (a point in the field overrides them), handed to `convert`.
-// A field of at most eight columns is taken as one word: first the shape its
-// format writes, then any shape; the bytewise scan takes wider fields and finds
-// what is wrong. `convert` is called on each route apart, so that it is
-// compiled with what the route knows of the number.
-template <std::size_t Width, std::int32_t Decimals, typename Convert>
-[[gnu::always_inline]] inline auto scan_number(std::string_view field, Convert convert) {
-  static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
-  static_assert(Decimals >= 0 && static_cast<std::size_t>(Decimals) <= Width);
-  if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
-    if (decomposed_number number; columns::scan_written_shape<Width, Decimals>(
-            columns::field_word<Width>(field.data()), number)) {
-      return convert(number);
-    }
-  }
-  return convert_other_shapes<Width, Decimals>(field, convert);
-}
-
-template <std::size_t Width, std::int32_t Decimals>
-decomposed_number scan_number(std::string_view field) {
-  return scan_number<Width, Decimals>(field, [](decomposed_number number) { return number; });
-}
-
-// Iw: an all-blank field is 0; a point or an exponent has no place in it.
+// Iw: a point or an exponent has no place in it. Eight digits always fit.
 inline field_result<std::int32_t> integer_value(decomposed_number number) {
   if (number.failure != field_failure::none) [[unlikely]] {
     return {0, number.failure};
@@ -354,235 +162,112 @@ inline field_result<std::int32_t> integer_value(decomposed_number number) {
   if (number.has(decomposed_number::point | decomposed_number::exponent_given)) [[unlikely]] {
     return {0, field_failure::malformed};
   }
-  const bool negative = number.has(decomposed_number::negative);
-  const std::uint64_t limit = (std::uint64_t{1} << 31) - (negative ? 0 : 1);
-  if (number.has(decomposed_number::too_many_digits) || number.mantissa > limit) [[unlikely]] {
-    return {0, field_failure::out_of_range};
-  }
-  // Negated as unsigned, so that -2^31 needs no signed overflow.
-  const auto magnitude = static_cast<std::uint32_t>(number.mantissa);
-  return {static_cast<std::int32_t>(negative ? 0u - magnitude : magnitude)};
+  const auto magnitude = static_cast<std::int32_t>(number.mantissa);
+  return {number.has(decomposed_number::negative) ? -magnitude : magnitude};
 }
 
-// The std::from_chars route of real_value, for any number.
-[[gnu::noinline]] field_result<float> real_value_by_text(decomposed_number number,
-                                                         std::string_view field);
-
-// 10^k for k <= 10 is exact in binary32, as is every integer up to 2^24, so one
-// division (or multiplication) of the two rounds the decimal value once, correctly.
-inline constexpr float exact_powers_of_ten[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                                1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-
-// Fw.d: the value rounded once to the nearest binary32, ties to even; beyond the
-// largest finite binary32 it is infinity and below the smallest subnormal it is
-// zero, with the sign. One exact division serves the common numbers; the rest go
-// through std::from_chars, from the same scan and the field's digits.
+// Fw.d: the value rounded once to the nearest binary32, ties to even. One exact
+// division (exact_powers_of_ten) serves the common numbers; the exact fallback
+// reads the others.
+template <std::int32_t Decimals>
 inline field_result<float> real_value(decomposed_number number, std::string_view field) {
-  if (number.failure == field_failure::none && !number.has(decomposed_number::too_many_digits) &&
-      number.mantissa <= (std::uint64_t{1} << 24) && number.exponent >= -10 &&
-      number.exponent <= 10) [[likely]] {
-    const auto mantissa = static_cast<float>(number.mantissa);
-    const float magnitude =
-        number.exponent < 0
-            ? mantissa / exact_powers_of_ten[static_cast<std::size_t>(-number.exponent)]
-            : mantissa * exact_powers_of_ten[static_cast<std::size_t>(number.exponent)];
-    return {number.has(decomposed_number::negative) ? -magnitude : magnitude};
+  if (number.failure != field_failure::none) [[unlikely]] {
+    return {0.0f, number.failure};
   }
-  return real_value_by_text(number, field);
+  if (number.mantissa > (std::uint32_t{1} << 24) || number.exponent < -10 || number.exponent > 10)
+      [[unlikely]] {
+    return read_real_exactly(field, Decimals);
+  }
+  const auto mantissa = static_cast<float>(number.mantissa);
+  const float magnitude =
+      number.exponent < 0
+          ? mantissa / exact_powers_of_ten[static_cast<std::size_t>(-number.exponent)]
+          : mantissa * exact_powers_of_ten[static_cast<std::size_t>(number.exponent)];
+  return {number.has(decomposed_number::negative) ? -magnitude : magnitude};
 }
 
 // Iw of a field of Width columns (field.size() == Width).
 template <std::size_t Width>
 [[gnu::always_inline]] inline field_result<std::int32_t> read_integer_field(
     std::string_view field) {
-  return scan_number<Width, 0>(field,
-                               [](decomposed_number number) { return integer_value(number); });
+  static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
+  if constexpr (Width <= columns::columns_in_word) {
+    return integer_value(scan_word<Width, 0>(columns::field_word<Width>(field.data())));
+  } else {
+    return read_integer_exactly(field);
+  }
 }
 
 // Fw.d of a field of Width columns (field.size() == Width).
 template <std::size_t Width, std::int32_t Decimals>
 [[gnu::always_inline]] inline field_result<float> read_real_field(std::string_view field) {
-  return scan_number<Width, Decimals>(
-      field, [field](decomposed_number number) { return real_value(number, field); });
+  static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
+  static_assert(Decimals >= 0 && static_cast<std::size_t>(Decimals) <= Width);
+  if constexpr (Width <= columns::columns_in_word) {
+    return real_value<Decimals>(
+        scan_word<Width, Decimals>(columns::field_word<Width>(field.data())), field);
+  } else {
+    return read_real_exactly(field, Decimals);
+  }
 }
 
-// Count fields of eight columns and Decimals decimals side by side, each in the
-// shape its format writes (see scan_unit_digit), taken at once: the same checks
-// and the same one division, sixteen columns to a vector. False, with nothing
-// stored, when any field has another shape; each is then scanned on its own.
-template <std::int32_t Decimals, std::size_t Count>
-[[gnu::always_inline]] inline bool read_unit_digit_run(const char* columns, float* values);
-
-#if defined(__SSE2__)
-namespace unit_digit_run {
-
-// Where the parts of a field lie, byte by byte, and how much each digit weighs.
-template <std::int32_t Decimals>
-struct layout {
-  static_assert(Decimals >= 1 && Decimals <= 5);
-  static constexpr int point_at = 7 - Decimals;
-  static constexpr int sign_at = point_at - 2;
-
-  // A byte mask for two fields, 0xFF where `part` says so.
-  template <typename Part>
-  static constexpr std::array<std::int8_t, 16> mask(Part part) {
-    std::array<std::int8_t, 16> bytes{};
-    for (int k = 0; k < 16; ++k)
-      bytes[static_cast<std::size_t>(k)] = part(k % 8) ? std::int8_t{-1} : std::int8_t{0};
-    return bytes;
-  }
-  static constexpr auto digits = mask([](int k) { return k == point_at - 1 || k > point_at; });
-  static constexpr auto point = mask([](int k) { return k == point_at; });
-  static constexpr auto sign = mask([](int k) { return k == sign_at; });
-  static constexpr auto blanks = mask([](int k) { return k <= sign_at; });
-
-  // The weight of each column in the mantissa, 10^Decimals for the unit digit,
-  // split into a pair weight (columns 2q, 2q + 1) times a quad weight (pairs
-  // 2r, 2r + 1), each small enough for 16 bits.
-  static constexpr std::int32_t weight(int k) {
-    if (k != point_at - 1 && k <= point_at) return 0;
-    std::int32_t w = 1;
-    for (int j = k == point_at - 1 ? point_at + 1 : k + 1; j < 8; ++j)
-      w *= 10;
-    return w;
-  }
-  static constexpr std::int32_t quad_weight(int pair) {
-    const std::int32_t low = weight(2 * pair + 1) != 0 ? weight(2 * pair + 1) : weight(2 * pair);
-    return low > 10000 ? low / 10 : low;
-  }
-  static constexpr std::array<std::int16_t, 8> pair_weights = [] {
-    std::array<std::int16_t, 8> w{};
-    for (int k = 0; k < 8; ++k) {
-      const std::int32_t quad = quad_weight(k / 2);
-      w[static_cast<std::size_t>(k)] = static_cast<std::int16_t>(quad == 0 ? 0 : weight(k) / quad);
-    }
-    return w;
-  }();
-  static constexpr std::array<std::int16_t, 8> quad_weights = [] {
-    std::array<std::int16_t, 8> w{};
-    for (int k = 0; k < 8; ++k)
-      w[static_cast<std::size_t>(k)] = static_cast<std::int16_t>(quad_weight(k % 4));
-    return w;
-  }();
-};
-
-template <typename Array>
-inline __m128i vector_of(const Array& bytes) {
-  __m128i v;
-  std::memcpy(&v, bytes.data(), 16);
-  return v;
-}
-
-// Two fields: false when either has another shape, else the two halves of
-// each field's mantissa as four 32-bit lanes, and the sign bytes.
-template <std::int32_t Decimals>
-[[gnu::always_inline]] inline bool two_fields(const char* columns, __m128i& halves,
-                                              __m128i& minus) {
-  using parts = layout<Decimals>;
-  __m128i text;
-  std::memcpy(&text, columns, 16);
-  const __m128i digits = _mm_sub_epi8(text, _mm_set1_epi8('0'));
-  const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(digits, _mm_set1_epi8(9)), digits);
-  const __m128i sign = vector_of(parts::sign);
-  minus = _mm_and_si128(_mm_cmpeq_epi8(text, _mm_set1_epi8('-')), sign);
-  const __m128i plus = _mm_cmpeq_epi8(text, _mm_set1_epi8('+'));
-  const __m128i fits = _mm_or_si128(
-      _mm_or_si128(
-          _mm_and_si128(is_digit, vector_of(parts::digits)),
-          _mm_and_si128(_mm_cmpeq_epi8(text, _mm_set1_epi8('.')), vector_of(parts::point))),
-      _mm_or_si128(
-          _mm_and_si128(_mm_cmpeq_epi8(text, _mm_set1_epi8(' ')), vector_of(parts::blanks)),
-          _mm_or_si128(minus, _mm_and_si128(plus, sign))));
-  if (_mm_movemask_epi8(fits) != 0xFFFF) return false;
-  const __m128i values = _mm_and_si128(digits, vector_of(parts::digits));
-  const __m128i pair_weights = vector_of(parts::pair_weights);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i pairs =
-      _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(values, zero), pair_weights),
-                      _mm_madd_epi16(_mm_unpackhi_epi8(values, zero), pair_weights));
-  halves = _mm_madd_epi16(pairs, vector_of(parts::quad_weights));
-  return true;
-}
-
-// The values of four fields from their mantissa halves and sign bytes.
-template <std::int32_t Decimals>
-[[gnu::always_inline]] inline __m128 four_values(__m128i first, __m128i second, __m128i first_minus,
-                                                 __m128i second_minus) {
-  const auto lanes = [](__m128i a, __m128i b, auto order) {
-    return _mm_castps_si128(
-        _mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), decltype(order)::value));
-  };
-  using even = std::integral_constant<int, _MM_SHUFFLE(2, 0, 2, 0)>;
-  using odd = std::integral_constant<int, _MM_SHUFFLE(3, 1, 3, 1)>;
-  const __m128i mantissas =
-      _mm_add_epi32(lanes(first, second, even{}), lanes(first, second, odd{}));
-  // The sign byte lies in a field's first four columns, or in its fifth for
-  // one decimal.
-  const __m128i minus = layout<Decimals>::sign_at < 4 ? lanes(first_minus, second_minus, even{})
-                                                      : lanes(first_minus, second_minus, odd{});
-  const __m128i negative =
-      _mm_andnot_si128(_mm_cmpeq_epi32(minus, _mm_setzero_si128()),
-                       _mm_set1_epi32(std::numeric_limits<std::int32_t>::min()));
-  const __m128 magnitudes =
-      _mm_div_ps(_mm_cvtepi32_ps(mantissas), _mm_set1_ps(exact_powers_of_ten[Decimals]));
-  return _mm_xor_ps(magnitudes, _mm_castsi128_ps(negative));
-}
-
-}  // namespace unit_digit_run
-
-template <std::int32_t Decimals, std::size_t Count>
-[[gnu::always_inline]] inline bool read_unit_digit_run(const char* columns, float* values) {
-  static_assert(Count % 2 == 0);
-  __m128i halves[Count / 2];  // NOLINT(cppcoreguidelines-avoid-c-arrays)
-  __m128i minus[Count / 2];   // NOLINT(cppcoreguidelines-avoid-c-arrays)
-  for (std::size_t k = 0; k < Count / 2; ++k) {
-    if (!unit_digit_run::two_fields<Decimals>(columns + 16 * k, halves[k], minus[k])) {
-      return false;
-    }
-  }
-  for (std::size_t k = 0; k + 1 < Count / 2; k += 2) {
-    _mm_storeu_ps(values + 2 * k, unit_digit_run::four_values<Decimals>(halves[k], halves[k + 1],
-                                                                        minus[k], minus[k + 1]));
-  }
-  if constexpr (Count % 4 == 2) {
-    constexpr std::size_t last = Count / 2 - 1;
-    const __m128 two =
-        unit_digit_run::four_values<Decimals>(halves[last], halves[last], minus[last], minus[last]);
-    _mm_storel_pi(reinterpret_cast<__m64*>(values + Count - 2), two);
-  }
-  return true;
-}
-#else
-template <std::int32_t Decimals, std::size_t Count>
-inline bool read_unit_digit_run(const char*, float*) {
-  return false;
-}
-#endif
-
-// Count real fields of Width columns side by side, each scanned on its own in
-// one loop out of line: a row whose fields are not all in their written shape
-// pays for one call, not one a field. Returns how many fields were converted
-// before the first whose text is no number.
-template <std::size_t Width, std::int32_t Decimals, std::size_t Count>
-[[gnu::noinline]] std::size_t read_real_fields(const char* columns, float* values) {
-  for (std::size_t k = 0; k < Count; ++k) {
-    const std::string_view field(columns + Width * k, Width);
-    const auto convert = [field](decomposed_number number) { return real_value(number, field); };
-    field_result<float> result;
-    if constexpr (Width <= 8 && std::endian::native == std::endian::little) {
-      if (decomposed_number number; columns::scan_written_shape<Width, Decimals>(
-              columns::field_word<Width>(field.data()), number)) {
-        result = convert(number);
-      } else {
-        result = convert_any_shape<Width, Decimals>(field, convert);
-      }
-    } else {
-      result = convert_any_shape<Width, Decimals>(field, convert);
-    }
-    if (result.failure != field_failure::none) return k;
+// The fields of a row marked in `which` (a bit per field, the first lowest),
+// each through the one scanner, in one loop out of line: converted in column
+// order up to the first that holds no value.
+template <typename Read, typename Value>
+[[gnu::noinline]] row_result read_marked_fields(const char* columns, Value* values,
+                                                std::uint32_t which) {
+  for (; which != 0; which &= which - 1) {
+    const auto k = static_cast<std::size_t>(std::countr_zero(which));
+    const auto result = Read::field(columns + Read::width * k);
+    if (result.failure != field_failure::none) return {k, result.failure};
     values[k] = result.value;
   }
-  return Count;
+  return {~std::size_t{0}, field_failure::none};
+}
+
+template <std::size_t Width>
+struct integer_fields {
+  static constexpr std::size_t width = Width;
+  [[gnu::always_inline]] static field_result<std::int32_t> field(const char* text) {
+    return read_integer_field<Width>({text, Width});
+  }
+};
+
+template <std::size_t Width, std::int32_t Decimals>
+struct real_fields {
+  static constexpr std::size_t width = Width;
+  [[gnu::always_inline]] static field_result<float> field(const char* text) {
+    return read_real_field<Width, Decimals>({text, Width});
+  }
+};
+
+// Count Iw fields side by side.
+template <std::size_t Width, std::size_t Count>
+row_result read_integer_row(const char* columns, std::int32_t* values) {
+  static_assert(Count >= 1 && Count <= 32);
+  const row_result result = read_marked_fields<integer_fields<Width>>(
+      columns, values, static_cast<std::uint32_t>((std::uint64_t{1} << Count) - 1));
+  return result.failure == field_failure::none ? row_result{Count} : result;
+}
+
+// Count Fw.d fields side by side. The row is classified at once where its
+// fields can be in the shape a listing prints them (written_rows.hpp): those
+// are converted there, whatever their neighbours hold, and only the others go
+// through the one scanner.
+template <std::size_t Width, std::int32_t Decimals, std::size_t Count>
+row_result read_real_row(const char* columns, float* values) {
+  static_assert(Count >= 1 && Count <= 32);
+  auto others = static_cast<std::uint32_t>((std::uint64_t{1} << Count) - 1);
+  if constexpr (written_rows::takes<Width, Decimals, Count>) {
+    others = written_rows::read<Decimals, Count>(columns, values);
+    if (others == 0) [[likely]] {
+      return {Count};
+    }
+  }
+  const row_result result =
+      read_marked_fields<real_fields<Width, Decimals>>(columns, values, others);
+  return result.failure == field_failure::none ? row_result{Count} : result;
 }
 
 // Aw into an item: the rightmost characters when the field is wider than the item,
