@@ -8,7 +8,6 @@
 #include <exception>
 #include <string_view>
 
-#include "eigpick/eigpick.hpp"
 #include "library/library.hpp"
 #include "records/fatal_error.hpp"
 
@@ -39,10 +38,6 @@ int write_all(int fd, std::string_view text) {
 
 [[gnu::noinline, gnu::cold]] void report_fatal(const records::fatal_error& error) {
   report(records::fatal_report(error));
-}
-
-[[gnu::noinline, gnu::cold]] void report_error(const eigpick::error& error) {
-  report(records::report_line(std::string_view(error.what())));
 }
 
 // Whatever escaped the run, its units were closed as it unwound, as after any
@@ -112,20 +107,28 @@ int print_answer(std::string_view text) {
 }
 
 // The run's memory, in static storage: a run of any stack size has room for
-// it, and only the pages the run fills are touched.
+// it, and only the pages the run fills are touched. It goes in the section
+// of large zeroed data, which the linker places after all other: the C
+// library's own zeroed variables then share the few pages next to its data
+// instead of lying on both sides of it, one page each.
+#if defined(__clang__)
+#pragma clang section bss = ".lbss.eigpick"
 extract::run_memory run_memory;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+#pragma clang section bss = ""
+#else
+[[gnu::section(".lbss.eigpick")]] extract::run_memory
+    run_memory;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+#endif
 
 // The run in the working directory; a failure is reported (and a peer that
 // still writes the listing is read to its end only after that). Returns the
 // exit status.
 int run_and_report() {
   try {
-    eigpick::library::run_in(".", run_memory);
+    eigpick::library::run_in(AT_FDCWD, run_memory);
     return 0;
   } catch (const records::fatal_error& error) {
     report_fatal(error);
-  } catch (const eigpick::error& error) {
-    report_error(error);
   } catch (const std::exception& error) {
     report_unexpected(error.what());
   } catch (...) {

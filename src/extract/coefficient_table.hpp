@@ -36,11 +36,12 @@ struct coefficient_table {
   std::int32_t row_count;  // N of block A; block B reads the same N
   std::array<std::int32_t, table_columns> root_number;
   std::array<float, table_columns> eigenvalue;
+  // The coefficients in output order, a column at a time, as the vector file
+  // holds them. Before the rows: N rows of each column, and then N + 2 rows of
+  // the table, lie on the fewest pages this way round.
+  std::array<std::array<float, table_rows>, table_columns> out_coef;
   // Whole rows as read, so that a block of N rows uses one stretch of memory.
   std::array<table_row, table_rows> rows;
-  // The coefficients in output order, a column at a time, as the vector file
-  // holds them.
-  std::array<std::array<float, table_rows>, table_columns> out_coef;
 
   // Rows are numbered from 1, as in the listing.
   table_row& row(std::int32_t k) { return rows[static_cast<std::size_t>(k - 1)]; }

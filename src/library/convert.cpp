@@ -15,10 +15,10 @@ namespace {
 // directory is named as it stands, taking no descriptor.
 class open_directory {
  public:
-  explicit open_directory(const std::filesystem::path& path) {
-    if (path.empty() || path == ".") return;
+  explicit open_directory(const char* path) {
+    if (path[0] == '\0' || std::strcmp(path, ".") == 0) return;
     do {
-      fd_ = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      fd_ = ::open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
     } while (fd_ < 0 && errno == EINTR);
     if (fd_ < 0) raise(path, errno);
   }
@@ -32,14 +32,14 @@ class open_directory {
   int fd() const { return fd_; }
 
  private:
-  [[noreturn]] static void raise(const std::filesystem::path& path, int error_number) {
+  [[noreturn]] static void raise(const char* path, int error_number) {
     auto made = std::make_shared<error::parts>();
     made->what_happened = error::condition::no_directory;
     made->file = path;
     made->cause = "cannot open the job directory: ";
     made->cause += records::system_reason(error_number).view();
     records::report_line line("eigpick: ");
-    records::append_printable(line, path.native());
+    records::append_printable(line, path);
     line.append(": ");
     line.append(made->cause);
     made->report = line.view();
@@ -51,20 +51,20 @@ class open_directory {
 
 }  // namespace
 
-extract::outcome run_in(const std::filesystem::path& job_directory, extract::run_memory& memory) {
-  const open_directory directory(job_directory);
-  records::unit_table units(memory.units, directory.fd());
+extract::outcome run_in(int directory, extract::run_memory& memory) {
+  records::unit_table units(memory.units, directory);
   return extract::run_extraction(units, memory.table);
 }
 
 }  // namespace library
 
 outcome convert(const std::filesystem::path& job_directory) {
+  const library::open_directory directory(job_directory.c_str());
   // Default-initialised: only the pages the run fills are touched.
   const std::unique_ptr<extract::run_memory> memory(
       new extract::run_memory);  // NOLINT(cppcoreguidelines-owning-memory)
   try {
-    return library::run_in(job_directory, *memory) == extract::outcome::converted
+    return library::run_in(directory.fd(), *memory) == extract::outcome::converted
                ? outcome::converted
                : outcome::not_found;
   } catch (const records::fatal_error& failure) {

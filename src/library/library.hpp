@@ -30,11 +30,11 @@ namespace library {
 // failed file as the caller can open it.
 error error_of(const records::fatal_error& failure, std::filesystem::path file);
 
-// The conversion in a job directory, in memory the caller gives (the
-// program's run keeps its memory in static storage). A failure of the run
-// unwinds as records::fatal_error, for the caller to report or to make its
-// error of; a job directory that cannot be opened is an eigpick::error.
-extract::outcome run_in(const std::filesystem::path& job_directory, extract::run_memory& memory);
+// The conversion in the job directory open as `directory` (AT_FDCWD: the
+// working directory), in memory the caller gives (the program's run keeps its
+// memory in static storage). A failure of the run unwinds as
+// records::fatal_error, for the caller to report or to make its error of.
+extract::outcome run_in(int directory, extract::run_memory& memory);
 
 }  // namespace library
 }  // namespace eigpick
