@@ -112,10 +112,4 @@ else
   echo "$compiler cannot build with -fsanitize=thread here: the ThreadSanitizer run is skipped"
 fi
 
-if ((failed > 0)); then
-  for log in "$scratch"/*.log; do
-    echo "--- $(basename -- "$log")"
-    tail -n 20 -- "$log"
-  done
-fi
-finish_checks
+finish_checks_with_logs

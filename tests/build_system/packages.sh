@@ -247,10 +247,4 @@ else
   check "no python3-eigpick without the Python module" no "$([[ -e $python_deb ]] && echo yes || echo no)"
 fi
 
-if ((failed > 0)); then
-  for log in "$scratch"/*.log; do
-    echo "--- $(basename -- "$log")"
-    tail -n 20 -- "$log"
-  done
-fi
-finish_checks
+finish_checks_with_logs

@@ -37,3 +37,16 @@ finish_checks() {
   echo "$passed passed, $failed failed"
   ((failed == 0))
 }
+
+# finish_checks_with_logs: finish_checks, after the last lines of every log in
+# $scratch when a check failed.
+finish_checks_with_logs() {
+  local log
+  if ((failed > 0)); then
+    for log in "$scratch"/*.log; do
+      echo "--- $(basename -- "$log")"
+      tail -n 20 -- "$log"
+    done
+  fi
+  finish_checks
+}
