@@ -99,10 +99,6 @@ void unlock(detail::unit& unit) {
   static_cast<void>(::fcntl(unit.fd, F_OFD_SETLK, &whole));
 }
 
-}  // namespace
-
-namespace {
-
 // The signals a write can raise: a FIFO whose reader went away, a file size
 // limit.
 sigset_t write_signals() {
