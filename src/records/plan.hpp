@@ -43,6 +43,15 @@ struct item_shape<std::span<T, N>> {
   static constexpr std::size_t count = N == std::dynamic_extent ? 0 : N;
   static constexpr bool any_length = N == std::dynamic_extent;
 };
+// A built-in array of numbers, `std::int32_t roots[4]` or `float values[6]`,
+// is a span of them; one of characters is one value (above).
+template <typename T, std::size_t N>
+requires(!std::is_same_v<std::remove_cv_t<T>, char>) struct item_shape<T[N]> {
+  using value = std::remove_cv_t<T>;
+  static constexpr bool spans = true;
+  static constexpr std::size_t count = N;
+  static constexpr bool any_length = false;
+};
 template <typename T>
 using item_shape_of = item_shape<std::remove_cvref_t<T>>;
 

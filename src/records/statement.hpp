@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <span>
 #include <string_view>
 #include <utility>
@@ -89,7 +90,7 @@ constexpr void name_the_item_fault() {
   static_assert(Fault != type_no_field_takes || Position != (N),                                \
                 "item " #N                                                                      \
                 " is of a type no field takes: a field takes a char array, "                    \
-                "std::int32_t or float, or a span of them");                                    \
+                "std::int32_t or float, or an array or span of them");                          \
   static_assert(Fault != characters_written || Position != (N),                                 \
                 "item " #N " holds characters, and a write takes integers and reals only");     \
   static_assert(Fault != kind_of_another_field || Position != (N),                              \
@@ -199,7 +200,7 @@ class record_input {
       const std::string_view text = input_.field_at(record_, Plan.columns[First],
                                                     field.width * static_cast<std::int32_t>(count));
       const detail::row_result row =
-          kind::template read_row<field, count>(text.data(), item.data());
+          kind::template read_row<field, count>(text.data(), std::data(item));
       if (row.converted != count) [[unlikely]] {
         const std::size_t bad = row.converted;
         raise_bad_field(units_, params_, input_, kind::bad_field,

@@ -78,6 +78,16 @@ TEST_F(Statement, ReadsTakeTheirFieldsAndLeaveTheNextRecordPlanned) {
          return text_of(a) + std::string(b, 4) + next_start(units);
        },
        "threeABC|four    "},
+      // Built-in arrays of numbers are taken as spans, a row at once.
+      {__LINE__, "  5  4 0.5 2.5\nnext\n",
+       [](unit_table& units) {
+         std::int32_t pair[2];
+         float halves[2];
+         read<"(2I3,2F4.1)">(units, at(25), pair, halves);
+         return std::to_string(pair[0] + pair[1]) + "," + std::to_string(halves[0] + halves[1]) +
+                next_start(units);
+       },
+       "9,3.000000|next    "},
       // Slashes after the last item still end records.
       {__LINE__, "12\nskipped\n34\n",
        [](unit_table& units) {
@@ -268,8 +278,10 @@ TEST_F(Statement, WritesBuildTheirRecordsFromLiteralsSkipsAndFields) {
          write<"(I1,/)">(units, out(60), 1);
          write<"(I2,'|')">(units, out(60), 1, 2);
          write<"(I1,/,2X,I1)">(units, out(60), 1, 2);
+         const std::int32_t pair[2] = {5, 6};
+         write<"(2I2)">(units, out(60), pair);
        },
-       "x 1\nx 2\nx 3\n    7\n 7\n4  |\n1\n\n 1|\n 2|\n1\n  2\n"},
+       "x 1\nx 2\nx 3\n    7\n 7\n4  |\n1\n\n 1|\n 2|\n1\n  2\n 5 6\n"},
       {__LINE__,
        [&](unit_table& units) {
          write<"(2F4.1,'|')">(units, out(60), std::span<const float>(thirteen).first(3));
