@@ -115,7 +115,7 @@ template <std::size_t Width, std::int32_t Decimals>
   if (points != 0) {
     const auto at = static_cast<std::uint32_t>(std::countr_zero(points));
     fraction = static_cast<std::int32_t>(end - at - 1);
-    digits = over_column(digits, at);
+    digits = over_zero_column(digits, at);
     number.flags |= decomposed_number::point;
   }
   const std::uint32_t joined = join(digits);
