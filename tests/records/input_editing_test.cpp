@@ -264,10 +264,14 @@ TEST(RealFieldInput, RowsTakenAtOnceAgreeWithTheirFieldsOneByOne) {
   };
   for (int n = 0; n < 2000; ++n) {
     std::string row;
-    for (int k = 0; k < 6; ++k)
+    for (int k = 0; k < 10; ++k)
       row += field(5);
-    expect_row_as_its_fields<5, 6>(row);
+    // Up to four pairs of fields are told apart at once: ten take two turns.
+    expect_row_as_its_fields<5, 10>(row);
+    expect_row_as_its_fields<5, 8>(row.substr(0, 64));
+    expect_row_as_its_fields<5, 6>(row.substr(0, 48));
     expect_row_as_its_fields<5, 4>(row.substr(0, 32));
+    expect_row_as_its_fields<5, 2>(row.substr(0, 16));
     const auto decimals = static_cast<std::int32_t>(1 + n % 4);
     row.clear();
     for (int k = 0; k < 4; ++k)

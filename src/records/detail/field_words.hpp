@@ -138,9 +138,10 @@ inline std::uint64_t without_blanks(std::uint64_t word, std::uint32_t blanks) {
   return word;
 }
 
-// The bytes before column `at` moved up one, over it.
-inline std::uint64_t over_column(std::uint64_t bytes, std::uint32_t at) {
-  return (bytes & ~low_bytes(at + 1)) | ((bytes & low_bytes(at)) << 8);
+// The bytes before column `at`, which holds zero, moved up one over it: adding
+// 255 times them moves them, as nothing lies where they land.
+inline std::uint64_t over_zero_column(std::uint64_t bytes, std::uint32_t at) {
+  return bytes + (bytes & low_bytes(at)) * 255;
 }
 
 // Eight digit values, one a byte, the first (most significant) in the lowest,

@@ -75,9 +75,9 @@ template <std::size_t Width, std::int32_t Decimals>
   using namespace columns;
   column_kinds kinds = classify(word);
   decomposed_number number;
-  // The shape a format writes a whole number in: blanks, then digits to the
-  // last column.
-  if ((kinds.blanks ^ kinds.digits) == all_columns &&
+  // An Iw field in the shape a format writes a whole number in: blanks, then
+  // digits to the last column. (Reals are seldom spelled so.)
+  if (Decimals == 0 && (kinds.blanks ^ kinds.digits) == all_columns &&
       (kinds.digits | (kinds.digits - 1)) == all_columns) {
     number.mantissa = join_field<Width>(digit_values(word) & kinds.digit_bytes);
     number.exponent = -Decimals;
@@ -103,8 +103,7 @@ template <std::size_t Width, std::int32_t Decimals>
   const std::uint32_t point_columns = columns::points(word);
   const std::uint32_t others = ~(kinds.digits | point_columns) & columns_from[first];
   // The mantissa ends where the exponent begins.
-  const auto end =
-      others != 0 ? static_cast<std::uint32_t>(std::countr_zero(others)) : columns_in_word;
+  const auto end = static_cast<std::uint32_t>(std::countr_zero(others | 0x100));
   const std::uint32_t points = point_columns & columns_from[first];
   if ((kinds.digits & columns_from[first] & ~columns_from[end]) == 0 ||
       (points & (points - 1)) != 0 || (points & columns_from[end]) != 0) [[unlikely]] {
@@ -116,7 +115,7 @@ template <std::size_t Width, std::int32_t Decimals>
   if (points != 0) {
     const auto at = static_cast<std::uint32_t>(std::countr_zero(points));
     fraction = static_cast<std::int32_t>(end - at - 1);
-    digits = over_column(digits, at);
+    digits = over_zero_column(digits, at);
     number.flags |= decomposed_number::point;
   }
   const std::uint32_t joined = join(digits);
@@ -128,19 +127,14 @@ template <std::size_t Width, std::int32_t Decimals>
   // The exponent: "E", "e", "D" or "d" and an optional sign, or a bare sign,
   // then digits to the last column. Its marks join as zeros between the
   // mantissa and its digits.
-  const char marker = column(word, end);
-  char sign = marker;
-  std::uint32_t exponent_digits = end + 1;
-  if (const char letter = static_cast<char>(marker | 0x20); letter == 'e' || letter == 'd') {
-    sign = '+';
-    if (exponent_digits < columns_in_word) {
-      if (const char next = column(word, exponent_digits); next == '-' || next == '+') {
-        sign = next;
-        ++exponent_digits;
-      }
-    }
-  }
-  if ((sign != '-' && sign != '+') || exponent_digits >= columns_in_word ||
+  const std::uint64_t marks = word >> (8 * end);
+  const auto marker = static_cast<char>(marks);
+  const bool letter = static_cast<unsigned char>((marker | 0x20) - 'd') <= 1;
+  // The exponent's sign: after a letter, or the bare sign itself.
+  const auto sign = static_cast<char>(marks >> (letter ? 8 : 0));
+  const bool signed_exponent = sign == '-' || sign == '+';
+  const std::uint32_t exponent_digits = end + 1 + (letter && signed_exponent ? 1 : 0);
+  if (!(letter || signed_exponent) || exponent_digits >= columns_in_word ||
       (kinds.digits & columns_from[exponent_digits]) != columns_from[exponent_digits])
       [[unlikely]] {
     number.failure = field_failure::malformed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -92,11 +93,12 @@ inline __m128i vector_of(const Array& bytes) {
   return v;
 }
 
-// Two fields: a bit per column that is in its place in the written shape, the
-// two halves of each field's mantissa as four 32-bit lanes, and the sign bytes.
+// Two fields: a byte per column, zero where the column is in its place in the
+// written shape; the two halves of each field's mantissa as four 32-bit lanes,
+// and the sign bytes.
 template <std::int32_t Decimals>
-[[gnu::always_inline]] inline std::uint32_t two_fields(const char* columns, __m128i& halves,
-                                                       __m128i& minus) {
+[[gnu::always_inline]] inline __m128i two_fields(const char* columns, __m128i& halves,
+                                                 __m128i& minus) {
   using parts = layout<Decimals>;
   __m128i text;
   std::memcpy(&text, columns, 16);
@@ -104,9 +106,8 @@ template <std::int32_t Decimals>
   const __m128i sign = vector_of(parts::sign);
   minus = _mm_and_si128(_mm_cmpeq_epi8(text, _mm_set1_epi8('-')), sign);
   const __m128i plus = _mm_and_si128(_mm_cmpeq_epi8(text, _mm_set1_epi8('+')), sign);
-  const __m128i fits =
-      _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(apart, vector_of(parts::largest)), apart),
-                   _mm_or_si128(minus, plus));
+  const __m128i misplaced =
+      _mm_andnot_si128(_mm_or_si128(minus, plus), _mm_subs_epu8(apart, vector_of(parts::largest)));
   const __m128i values = _mm_and_si128(apart, vector_of(parts::digits));
   const __m128i pair_weights = vector_of(parts::pair_weights);
   const __m128i zero = _mm_setzero_si128();
@@ -114,7 +115,7 @@ template <std::int32_t Decimals>
       _mm_packs_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(values, zero), pair_weights),
                       _mm_madd_epi16(_mm_unpackhi_epi8(values, zero), pair_weights));
   halves = _mm_madd_epi16(pairs, vector_of(parts::quad_weights));
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(fits));
+  return misplaced;
 }
 
 // The values of four fields from their mantissa halves and sign bytes.
@@ -141,9 +142,28 @@ template <std::int32_t Decimals>
   return _mm_xor_ps(magnitudes, _mm_castsi128_ps(negative));
 }
 
-// The fields of a pair not in the written shape, as two bits.
-inline std::uint32_t fields_not_written(std::uint32_t column_marks) {
-  return ((column_marks & 0xFF) != 0xFF ? 1u : 0u) | ((column_marks >> 8) != 0xFF ? 2u : 0u);
+// Up to eight fields from pair `first` on, a bit each, with a column out of
+// place: each signed saturating pack halves the bytes a field spans and keeps a
+// byte nonzero exactly when either of its two was. Pairs past the last repeat it.
+template <std::size_t Pairs>
+[[gnu::always_inline]] inline std::uint32_t eight_fields_not_written(
+    const __m128i (&misplaced)[Pairs], std::size_t first) {
+  const auto at = [&](std::size_t k) { return misplaced[std::min(first + k, Pairs - 1)]; };
+  const __m128i quarters = _mm_packs_epi16(at(0), at(1));
+  const __m128i halves = first + 2 < Pairs ? _mm_packs_epi16(at(2), at(3)) : quarters;
+  const __m128i pairs = _mm_packs_epi16(quarters, halves);
+  const __m128i fields = _mm_packs_epi16(pairs, pairs);
+  const auto written = _mm_movemask_epi8(_mm_cmpeq_epi8(fields, _mm_setzero_si128()));
+  return ~static_cast<std::uint32_t>(written) & 0xFF;
+}
+
+// The fields of a row, a bit each, with a column out of place.
+template <std::size_t Pairs>
+[[gnu::always_inline]] inline std::uint32_t fields_not_written(const __m128i (&misplaced)[Pairs]) {
+  std::uint64_t others = 0;
+  for (std::size_t k = 0; k < Pairs; k += 4)
+    others |= std::uint64_t{eight_fields_not_written(misplaced, k)} << (2 * k);
+  return static_cast<std::uint32_t>(others & ((std::uint64_t{1} << (2 * Pairs)) - 1));
 }
 
 // Count fields of Decimals decimals side by side: every field in the written
@@ -153,14 +173,11 @@ template <std::int32_t Decimals, std::size_t Count>
 [[gnu::always_inline]] inline std::uint32_t read(const char* columns, float* values) {
   static_assert(Count % 2 == 0);
   constexpr std::size_t pairs = Count / 2;
-  __m128i halves[pairs];              // NOLINT(cppcoreguidelines-avoid-c-arrays)
-  __m128i minus[pairs];               // NOLINT(cppcoreguidelines-avoid-c-arrays)
-  std::uint32_t column_marks[pairs];  // NOLINT(cppcoreguidelines-avoid-c-arrays)
-  std::uint32_t all_written = 0xFFFF;
-  for (std::size_t k = 0; k < pairs; ++k) {
-    column_marks[k] = two_fields<Decimals>(columns + 16 * k, halves[k], minus[k]);
-    all_written &= column_marks[k];
-  }
+  __m128i halves[pairs];     // NOLINT(cppcoreguidelines-avoid-c-arrays)
+  __m128i minus[pairs];      // NOLINT(cppcoreguidelines-avoid-c-arrays)
+  __m128i misplaced[pairs];  // NOLINT(cppcoreguidelines-avoid-c-arrays)
+  for (std::size_t k = 0; k < pairs; ++k)
+    misplaced[k] = two_fields<Decimals>(columns + 16 * k, halves[k], minus[k]);
   for (std::size_t k = 0; k + 1 < pairs; k += 2) {
     _mm_storeu_ps(values + 2 * k,
                   four_values<Decimals>(halves[k], halves[k + 1], minus[k], minus[k + 1]));
@@ -170,13 +187,7 @@ template <std::int32_t Decimals, std::size_t Count>
     const __m128 two = four_values<Decimals>(halves[last], halves[last], minus[last], minus[last]);
     _mm_storel_pi(reinterpret_cast<__m64*>(values + Count - 2), two);
   }
-  if (all_written == 0xFFFF) [[likely]] {
-    return 0;
-  }
-  std::uint32_t others = 0;
-  for (std::size_t k = 0; k < pairs; ++k)
-    others |= fields_not_written(column_marks[k]) << (2 * k);
-  return others;
+  return fields_not_written(misplaced);
 }
 #else
 template <std::size_t Width, std::int32_t Decimals, std::size_t Count>
