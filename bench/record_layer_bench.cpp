@@ -96,11 +96,15 @@ BENCHMARK(read_block_row<"(2A4,I3,6F8.5)", 6>)->Name("read_block_row/block_b");
 
 // Fields and values are passed through DoNotOptimize so that nothing is worked
 // out while compiling.
+// The plans of the field shapes, as a channel keeps them.
+records::detail::shape_table::memory shape_room;
+records::detail::shape_table shapes(shape_room);
+
 template <std::size_t Width, std::int32_t Decimals>
 void read_real(benchmark::State& state, std::string_view field) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(field);
-    benchmark::DoNotOptimize(records::detail::read_real_field<Width, Decimals>(field));
+    benchmark::DoNotOptimize(records::detail::read_real_field<Width, Decimals>(field, shapes));
   }
 }
 // The macros take a plain name.
@@ -124,7 +128,8 @@ void read_f8_5_row(benchmark::State& state, std::string_view row) {
   std::array<float, 6> values{};
   for (auto _ : state) {
     benchmark::DoNotOptimize(row);
-    benchmark::DoNotOptimize(records::detail::read_real_row<8, 5, 6>(row.data(), values.data()));
+    benchmark::DoNotOptimize(
+        records::detail::read_real_row<8, 5, 6>(row.data(), values.data(), shapes));
     benchmark::DoNotOptimize(values);
   }
   state.SetItemsProcessed(state.iterations() * 6);
@@ -137,7 +142,7 @@ template <std::size_t Width>
 void read_integer(benchmark::State& state, std::string_view field) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(field);
-    benchmark::DoNotOptimize(records::detail::read_integer_field<Width>(field));
+    benchmark::DoNotOptimize(records::detail::read_integer_field<Width>(field, shapes));
   }
 }
 void read_i3(benchmark::State& state, std::string_view field) {

@@ -52,12 +52,14 @@ struct field_kind<item_kind::integer> {
   static constexpr condition bad_field = condition::bad_integer;
 
   template <format_item Field>
-  [[gnu::always_inline]] static detail::field_result<value> read(std::string_view text) {
-    return detail::read_integer_field<width_of<Field>>(text);
+  [[gnu::always_inline]] static detail::field_result<value> read(std::string_view text,
+                                                                 detail::shape_table& shapes) {
+    return detail::read_integer_field<width_of<Field>>(text, shapes);
   }
   template <format_item Field, std::size_t Count>
-  [[gnu::always_inline]] static detail::row_result read_row(const char* columns, value* values) {
-    return detail::read_integer_row<width_of<Field>, Count>(columns, values);
+  [[gnu::always_inline]] static detail::row_result read_row(const char* columns, value* values,
+                                                            detail::shape_table& shapes) {
+    return detail::read_integer_row<width_of<Field>, Count>(columns, values, shapes);
   }
   template <format_item Field>
   [[gnu::always_inline]] static void write_row(const value* values, std::size_t count,
@@ -76,12 +78,14 @@ struct field_kind<item_kind::real> {
   static constexpr condition bad_field = condition::bad_real;
 
   template <format_item Field>
-  [[gnu::always_inline]] static detail::field_result<value> read(std::string_view text) {
-    return detail::read_real_field<width_of<Field>, Field.decimals>(text);
+  [[gnu::always_inline]] static detail::field_result<value> read(std::string_view text,
+                                                                 detail::shape_table& shapes) {
+    return detail::read_real_field<width_of<Field>, Field.decimals>(text, shapes);
   }
   template <format_item Field, std::size_t Count>
-  [[gnu::always_inline]] static detail::row_result read_row(const char* columns, value* values) {
-    return detail::read_real_row<width_of<Field>, Field.decimals, Count>(columns, values);
+  [[gnu::always_inline]] static detail::row_result read_row(const char* columns, value* values,
+                                                            detail::shape_table& shapes) {
+    return detail::read_real_row<width_of<Field>, Field.decimals, Count>(columns, values, shapes);
   }
   template <format_item Field>
   [[gnu::always_inline]] static void write_row(const value* values, std::size_t count,

@@ -200,7 +200,7 @@ class record_input {
       const std::string_view text = input_.field_at(record_, Plan.columns[First],
                                                     field.width * static_cast<std::int32_t>(count));
       const detail::row_result row =
-          kind::template read_row<field, count>(text.data(), std::data(item));
+          kind::template read_row<field, count>(text.data(), std::data(item), input_.shapes());
       if (row.converted != count) [[unlikely]] {
         const std::size_t bad = row.converted;
         raise_bad_field(units_, params_, input_, kind::bad_field,
@@ -259,7 +259,7 @@ class record_input {
     if constexpr (field.kind == item_kind::character) {
       kind::template read<field>(text, value);
     } else {
-      const auto result = kind::template read<field>(text);
+      const auto result = kind::template read<field>(text, input_.shapes());
       if (result.failure != detail::field_failure::none) [[unlikely]] {
         raise_bad_field(units_, params_, input_, kind::bad_field, text, column, result.failure);
       }

@@ -243,7 +243,7 @@ void unit_table::st_open(const statement_params& params, std::string_view file_n
     // whatever happened to it while the run waited is no concern of the run.
     attention_needed_ = true;
   }
-  unit.input.start(unit.fd, unit.buffers->read_block, unit.created);
+  unit.input.start(unit.fd, unit.buffers->read_block, unit.buffers->shapes, unit.created);
   unit.output.start(unit.fd, unit.buffers->output.data(), unit.regular_file, unit.inherited);
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "support/editing.hpp"
+#include "support/field_shapes.hpp"
 
 namespace records::detail {
 namespace {
@@ -234,10 +235,12 @@ TEST(RealFieldInput, RejectsWhatIsNoDecimalReal) {
 template <std::int32_t Decimals, std::size_t Count>
 void expect_row_as_its_fields(const std::string& row) {
   std::array<float, Count> at_once{};
-  const row_result result = read_real_row<8, Decimals, Count>(row.data(), at_once.data());
+  const row_result result =
+      testing_support::real_row<8, Decimals, Count>(row.data(), at_once.data());
   std::size_t first_bad = Count;
   for (std::size_t k = 0; k < Count; ++k) {
-    const auto one = read_real_field<8, Decimals>(std::string_view(row).substr(8 * k, 8));
+    const auto one =
+        testing_support::real_field<8, Decimals>(std::string_view(row).substr(8 * k, 8));
     SCOPED_TRACE(testing::Message() << '"' << row << "\" field " << k);
     if (one.failure != field_failure::none && first_bad == Count) {
       first_bad = k;
@@ -296,12 +299,13 @@ TEST(RealFieldInput, RowsTakenAtOnceAgreeWithTheirFieldsOneByOne) {
 TEST(NumericFieldInput, TheWidestFieldConverts) {
   const std::string digits(255, '1');
   // 255 digits exceed binary32's range.
-  EXPECT_EQ((read_real_field<255, 0>(digits).value), std::numeric_limits<float>::infinity());
-  EXPECT_EQ(read_integer_field<255>(digits).failure, field_failure::out_of_range);
+  EXPECT_EQ((testing_support::real_field<255, 0>(digits).value),
+            std::numeric_limits<float>::infinity());
+  EXPECT_EQ(testing_support::integer_field<255>(digits).failure, field_failure::out_of_range);
   const std::string one = std::string(254, ' ') + "1";
   // A point overrides even 255 implied decimals.
-  EXPECT_EQ((read_real_field<255, 255>(one.substr(1) + ".").value), 1.0f);
-  EXPECT_EQ(read_integer_field<255>(one).value, 1);
+  EXPECT_EQ((testing_support::real_field<255, 255>(one.substr(1) + ".").value), 1.0f);
+  EXPECT_EQ(testing_support::integer_field<255>(one).value, 1);
 }
 
 TEST(CharacterFieldInput, FitsTheFieldToTheItem) {
@@ -335,7 +339,7 @@ TEST(FieldSweep, EveryCorpusDecimalThroughAnF8Point0FieldGivesItsExactBits) {
     ASSERT_LE(decimal.size(), 8u) << line;
     const auto expected = static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
     const std::string field = std::string(8 - decimal.size(), ' ') + decimal;
-    const auto bits = std::bit_cast<std::uint32_t>(read_real_field<8, 0>(field).value);
+    const auto bits = std::bit_cast<std::uint32_t>(testing_support::real_field<8, 0>(field).value);
     if (bits != expected && ++mismatches <= 10) {
       ADD_FAILURE() << decimal << ": got " << std::hex << bits << ", want " << expected;
     }
@@ -380,8 +384,8 @@ TEST(FieldSweep, TheScannerAndRowsAgreeWithTheExactFallback) {
     const auto check_row = [&]<std::int32_t Decimals>() {
       std::array<float, 2> row_values{};
       const row_result row =
-          read_real_row<8, Decimals, 2>((field + field).data(), row_values.data());
-      check(field, Decimals, read_real_field<8, Decimals>(field), row, row_values[1]);
+          testing_support::real_row<8, Decimals, 2>((field + field).data(), row_values.data());
+      check(field, Decimals, testing_support::real_field<8, Decimals>(field), row, row_values[1]);
     };
     check_row.template operator()<0>();
     check_row.template operator()<3>();
@@ -390,9 +394,9 @@ TEST(FieldSweep, TheScannerAndRowsAgreeWithTheExactFallback) {
     const std::string_view last_five = std::string_view(field).substr(3);
     std::array<float, 2> five{};
     const std::string two_fives = std::string(last_five) + std::string(last_five);
-    const row_result five_row = read_real_row<5, 3, 2>(two_fives.data(), five.data());
-    check(last_five, 3, read_real_field<5, 3>(last_five), five_row, five[1]);
-    const auto integer = read_integer_field<8>(field);
+    const row_result five_row = testing_support::real_row<5, 3, 2>(two_fives.data(), five.data());
+    check(last_five, 3, testing_support::real_field<5, 3>(last_five), five_row, five[1]);
+    const auto integer = testing_support::integer_field<8>(field);
     const auto exact_integer = read_integer_exactly(field);
     if (integer.failure != exact_integer.failure || integer.value != exact_integer.value) {
       report(field, 0);

@@ -32,18 +32,41 @@ struct integer_shape {
   records::detail::field_result<std::int32_t> (*read)(std::string_view) = nullptr;
 };
 
+// The plans of field shapes, shared by every reading on a thread as a
+// channel's are by all its records: a shape met once is read by its plan
+// after, planned again only when another shape takes its slot.
+inline records::detail::shape_table& shared_shapes() {
+  thread_local records::detail::shape_table::memory room;
+  thread_local records::detail::shape_table table(room);
+  return table;
+}
+
+// The editing's readers, with the shared plans.
+template <std::size_t W, std::int32_t D>
+records::detail::field_result<float> real_field(std::string_view field) {
+  return records::detail::read_real_field<W, D>(field, shared_shapes());
+}
+template <std::size_t W, std::int32_t D, std::size_t Count>
+records::detail::row_result real_row(const char* columns, float* values) {
+  return records::detail::read_real_row<W, D, Count>(columns, values, shared_shapes());
+}
+template <std::size_t W>
+records::detail::field_result<std::int32_t> integer_field(std::string_view field) {
+  return records::detail::read_integer_field<W>(field, shared_shapes());
+}
+
 namespace shapes_detail {
 
 template <std::size_t W, std::size_t D>
 constexpr real_shape real_of() {
   return {W, D, &records::detail::write_real_field<W, D>,
-          &records::detail::read_real_field<W, static_cast<std::int32_t>(D)>,
-          &records::detail::read_real_row<W, static_cast<std::int32_t>(D), 2>};
+          &real_field<W, static_cast<std::int32_t>(D)>,
+          &real_row<W, static_cast<std::int32_t>(D), 2>};
 }
 
 template <std::size_t W>
 constexpr integer_shape integer_of() {
-  return {W, &records::detail::write_integer_field<W>, &records::detail::read_integer_field<W>};
+  return {W, &records::detail::write_integer_field<W>, &integer_field<W>};
 }
 
 template <typename T, std::size_t... N>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -105,6 +106,18 @@ inline column_kinds classify(std::uint64_t word) {
 #endif
 }
 
+// The digit columns of a word, whole bytes.
+inline std::uint64_t digit_bytes(std::uint64_t word) {
+#if defined(__SSE2__) && defined(__x86_64__)
+  const __m128i text = _mm_cvtsi64_si128(static_cast<long long>(word));
+  const __m128i values = _mm_sub_epi8(text, _mm_set1_epi8('0'));
+  return static_cast<std::uint64_t>(
+      _mm_cvtsi128_si64(_mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values)));
+#else
+  return classify(word).digit_bytes;
+#endif
+}
+
 // The columns that hold a point, a bit each.
 inline std::uint32_t points(std::uint64_t word) {
 #if defined(__SSE2__) && defined(__x86_64__)
@@ -138,12 +151,6 @@ inline std::uint64_t without_blanks(std::uint64_t word, std::uint32_t blanks) {
   return word;
 }
 
-// The bytes before column `at`, which holds zero, moved up one over it: adding
-// 255 times them moves them, as nothing lies where they land.
-inline std::uint64_t over_zero_column(std::uint64_t bytes, std::uint32_t at) {
-  return bytes + (bytes & low_bytes(at)) * 255;
-}
-
 // Eight digit values, one a byte, the first (most significant) in the lowest,
 // as one number: joined pairwise into two-digit values in every other byte,
 // four-digit ones in every other 16 bits, then the whole, each step one
@@ -166,6 +173,42 @@ std::uint32_t join_field(std::uint64_t digit_values) {
   } else {
     return join(digit_values);
   }
+}
+
+// How the digit columns of a word join into one number: each column's weight
+// within its half (columns 0-3 and 4-7), 10^(digit columns after it in that
+// half), 0 for a column that is no digit; and the power of ten the first half
+// is worth, 10^(digit columns in the second). Every weight fits 16 bits.
+struct column_weights {
+  alignas(16) std::array<std::int16_t, 8> weights{};
+  std::uint32_t first_half_scale = 1;
+};
+
+// The digit columns of `word`, whatever the columns between them hold, joined
+// in order as one number of at most eight digits.
+[[gnu::always_inline]] inline std::uint32_t join_weighted(std::uint64_t word,
+                                                          const column_weights& join) {
+#if defined(__SSE2__) && defined(__x86_64__)
+  const __m128i values =
+      _mm_sub_epi8(_mm_cvtsi64_si128(static_cast<long long>(word)), _mm_set1_epi8('0'));
+  __m128i weights;
+  std::memcpy(&weights, join.weights.data(), sizeof weights);
+  // Four sums of two columns, then each half's in lanes 0 and 2.
+  const __m128i pairs = _mm_madd_epi16(_mm_unpacklo_epi8(values, _mm_setzero_si128()), weights);
+  const __m128i halves = _mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, _MM_SHUFFLE(2, 3, 0, 1)));
+  const __m128i first =
+      _mm_mul_epu32(halves, _mm_cvtsi32_si128(static_cast<int>(join.first_half_scale)));
+  return static_cast<std::uint32_t>(
+      _mm_cvtsi128_si32(_mm_add_epi32(first, _mm_srli_si128(halves, 8))));
+#else
+  std::uint32_t halves[2] = {0, 0};
+  for (std::uint32_t c = 0; c < columns_in_word; ++c) {
+    const auto value = static_cast<std::uint8_t>(column(word, c) - '0');
+    halves[c / 4] +=
+        static_cast<std::uint32_t>(value) * static_cast<std::uint16_t>(join.weights[c]);
+  }
+  return halves[0] * join.first_half_scale + halves[1];
+#endif
 }
 
 inline constexpr std::uint32_t powers_of_ten[] = {1,      10,      100,      1000,     10000,

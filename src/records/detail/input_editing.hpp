@@ -9,17 +9,10 @@
 
 #include "records/detail/field_limits.hpp"
 #include "records/detail/field_words.hpp"
+#include "records/detail/shape_plans.hpp"
 #include "records/detail/written_rows.hpp"
 
 namespace records::detail {
-
-// Why a numeric field could not be converted.
-enum class field_failure : std::uint8_t {
-  none,
-  malformed,     // a character that cannot belong to the number, or no digits at all
-  sign_only,     // a sign with nothing after it
-  out_of_range,  // an I field beyond the signed 32-bit range
-};
 
 // Plain words for a failure, for the report; empty where the field text says it all.
 std::string_view failure_detail(field_failure failure);
@@ -52,100 +45,51 @@ struct row_result {
 // A field of at most eight columns, scanned once: its value is
 // mantissa x 10^exponent, with the sign.
 struct decomposed_number {
-  static constexpr std::uint8_t negative = 1;
-  static constexpr std::uint8_t point = 2;
-  static constexpr std::uint8_t exponent_given = 4;
-
   std::uint32_t mantissa = 0;  // every digit of the mantissa, at most eight
   std::int32_t exponent = 0;   // the explicit exponent less the fraction digits
-  std::uint8_t flags = 0;
+  std::uint8_t flags = 0;      // shape_plan's negative, point and exponent_given
   field_failure failure = field_failure::none;
+  const decimal_scale* scales = nullptr;  // the plan's, for the number's sign
 
   bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
 };
 
 // The one scanner of numeric fields, for a field of at most eight columns given
 // as one word (see field_words.hpp), in any spelling the exact fallback reads,
-// with Decimals implied fraction digits. The columns are classified at once;
-// every digit is joined into one integer, the point's column taken out first
-// and the exponent's digits divided off after. Blanks after the first filled
-// column, rare, are taken out before all that.
-template <std::size_t Width, std::int32_t Decimals>
-[[gnu::always_inline]] inline decomposed_number scan_word(std::uint64_t word) {
+// with Decimals implied fraction digits: the plan of the field's shape
+// (shape_plans.hpp) says whether it holds a number, with which sign, and which
+// columns are its digits; they are joined into one integer, whose quotient by
+// the plan's divisor is the mantissa and whose remainder is the exponent.
+template <std::int32_t Decimals>
+[[gnu::always_inline]] inline decomposed_number scan_word(std::uint64_t word, shape_table& shapes) {
   using namespace columns;
-  column_kinds kinds = classify(word);
+  static_assert(Decimals >= 0 && Decimals <= 8);
+  constexpr std::uint64_t digit_mark = ones * static_cast<std::uint8_t>('1' + Decimals);
+  const shape_plan& plan = shapes.plan(word ^ ((word ^ digit_mark) & columns::digit_bytes(word)));
   decomposed_number number;
-  // An Iw field in the shape a format writes a whole number in: blanks, then
-  // digits to the last column. (Reals are seldom spelled so.)
-  if (Decimals == 0 && (kinds.blanks ^ kinds.digits) == all_columns &&
-      (kinds.digits | (kinds.digits - 1)) == all_columns) {
-    number.mantissa = join_field<Width>(digit_values(word) & kinds.digit_bytes);
-    number.exponent = -Decimals;
-    return number;
-  }
-  const std::uint32_t filled = ~kinds.blanks & all_columns;
-  if (filled == 0) return number;  // all blank: zero
-  auto first = static_cast<std::uint32_t>(std::countr_zero(filled));
-  if (filled != columns_from[first]) [[unlikely]] {
-    word = without_blanks(word, kinds.blanks & columns_from[first]);
-    kinds = classify(word);
-    first = static_cast<std::uint32_t>(std::countr_zero(~kinds.blanks & all_columns));
-  }
-  // Columns first to 7 hold the number: a sign, digits with at most one point,
-  // then perhaps an exponent.
-  if (const char lead = column(word, first); lead == '-' || lead == '+') {
-    number.flags = lead == '-' ? decomposed_number::negative : std::uint8_t{0};
-    if (++first == columns_in_word) {
-      number.failure = field_failure::sign_only;
-      return number;
-    }
-  }
-  const std::uint32_t point_columns = columns::points(word);
-  const std::uint32_t others = ~(kinds.digits | point_columns) & columns_from[first];
-  // The mantissa ends where the exponent begins.
-  const auto end = static_cast<std::uint32_t>(std::countr_zero(others | 0x100));
-  const std::uint32_t points = point_columns & columns_from[first];
-  if ((kinds.digits & columns_from[first] & ~columns_from[end]) == 0 ||
-      (points & (points - 1)) != 0 || (points & columns_from[end]) != 0) [[unlikely]] {
-    number.failure = field_failure::malformed;
-    return number;
-  }
-  std::uint64_t digits = digit_values(word) & kinds.digit_bytes;
-  std::int32_t fraction = Decimals;
-  if (points != 0) {
-    const auto at = static_cast<std::uint32_t>(std::countr_zero(points));
-    fraction = static_cast<std::int32_t>(end - at - 1);
-    digits = over_zero_column(digits, at);
-    number.flags |= decomposed_number::point;
-  }
-  const std::uint32_t joined = join(digits);
-  if (others == 0) [[likely]] {
-    number.mantissa = joined;
-    number.exponent = -fraction;
-    return number;
-  }
-  // The exponent: "E", "e", "D" or "d" and an optional sign, or a bare sign,
-  // then digits to the last column. Its marks join as zeros between the
-  // mantissa and its digits.
-  const std::uint64_t marks = word >> (8 * end);
-  const auto marker = static_cast<char>(marks);
-  const bool letter = static_cast<unsigned char>((marker | 0x20) - 'd') <= 1;
-  // The exponent's sign: after a letter, or the bare sign itself.
-  const auto sign = static_cast<char>(marks >> (letter ? 8 : 0));
-  const bool signed_exponent = sign == '-' || sign == '+';
-  const std::uint32_t exponent_digits = end + 1 + (letter && signed_exponent ? 1 : 0);
-  if (!(letter || signed_exponent) || exponent_digits >= columns_in_word ||
-      (kinds.digits & columns_from[exponent_digits]) != columns_from[exponent_digits])
-      [[unlikely]] {
-    number.failure = field_failure::malformed;
-    return number;
-  }
-  number.mantissa = joined / powers_of_ten[columns_in_word - end];
-  const auto magnitude =
-      static_cast<std::int32_t>(joined % powers_of_ten[columns_in_word - exponent_digits]);
-  number.exponent = (sign == '-' ? -magnitude : magnitude) - fraction;
-  number.flags |= decomposed_number::exponent_given;
+  number.flags = plan.flags;
+  number.failure = plan.failure;
+  number.scales = plan.scales;
+  const std::uint32_t joined = join_weighted(word, plan.digits);
+  number.mantissa = joined / plan.divisor;
+  number.exponent = (static_cast<std::int32_t>(joined % plan.divisor) ^ plan.exponent_flip) -
+                    plan.exponent_offset;
   return number;
+}
+
+// Iw in the shape a format writes a whole number in: blanks, then digits to
+// the last column: false for any other shape, which the scanner then reads.
+// (Reals are seldom spelled so.)
+template <std::size_t Width>
+[[gnu::always_inline]] inline bool written_whole_number(std::uint64_t word, std::uint32_t& value) {
+  using namespace columns;
+  const column_kinds kinds = classify(word);
+  if ((kinds.blanks ^ kinds.digits) != all_columns ||
+      (kinds.digits | (kinds.digits - 1)) != all_columns) {
+    return false;
+  }
+  value = join_field<Width>(digit_values(word) & kinds.digit_bytes);
+  return true;
 }
 
 // Iw: a point or an exponent has no place in it. Eight digits always fit.
@@ -153,40 +97,40 @@ inline field_result<std::int32_t> integer_value(decomposed_number number) {
   if (number.failure != field_failure::none) [[unlikely]] {
     return {0, number.failure};
   }
-  if (number.has(decomposed_number::point | decomposed_number::exponent_given)) [[unlikely]] {
+  if (number.has(shape_plan::point | shape_plan::exponent_given)) [[unlikely]] {
     return {0, field_failure::malformed};
   }
   const auto magnitude = static_cast<std::int32_t>(number.mantissa);
-  return {number.has(decomposed_number::negative) ? -magnitude : magnitude};
+  return {number.has(shape_plan::negative) ? -magnitude : magnitude};
 }
 
 // Fw.d: the value rounded once to the nearest binary32, ties to even. One exact
-// division (exact_powers_of_ten) serves the common numbers; the exact fallback
-// reads the others.
+// multiplication or division (decimal_scales) serves the common numbers; the
+// exact fallback reads the others.
 template <std::int32_t Decimals>
 inline field_result<float> real_value(decomposed_number number, std::string_view field) {
   if (number.failure != field_failure::none) [[unlikely]] {
     return {0.0f, number.failure};
   }
-  if (number.mantissa > (std::uint32_t{1} << 24) || number.exponent < -10 || number.exponent > 10)
-      [[unlikely]] {
+  const auto scale_at = static_cast<std::uint32_t>(number.exponent + largest_scale);
+  if (number.mantissa > (std::uint32_t{1} << 24) || scale_at > 2 * largest_scale) [[unlikely]] {
     return read_real_exactly(field, Decimals);
   }
-  const auto mantissa = static_cast<float>(number.mantissa);
-  const float magnitude =
-      number.exponent < 0
-          ? mantissa / exact_powers_of_ten[static_cast<std::size_t>(-number.exponent)]
-          : mantissa * exact_powers_of_ten[static_cast<std::size_t>(number.exponent)];
-  return {number.has(decomposed_number::negative) ? -magnitude : magnitude};
+  const decimal_scale& scale = number.scales[number.exponent];
+  return {static_cast<float>(number.mantissa) * scale.times / scale.divided_by};
 }
 
 // Iw of a field of Width columns (field.size() == Width).
 template <std::size_t Width>
-[[gnu::always_inline]] inline field_result<std::int32_t> read_integer_field(
-    std::string_view field) {
+[[gnu::always_inline]] inline field_result<std::int32_t> read_integer_field(std::string_view field,
+                                                                            shape_table& shapes) {
   static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
   if constexpr (Width <= columns::columns_in_word) {
-    return integer_value(scan_word<Width, 0>(columns::field_word<Width>(field.data())));
+    const std::uint64_t word = columns::field_word<Width>(field.data());
+    if (std::uint32_t whole = 0; written_whole_number<Width>(word, whole)) [[likely]] {
+      return {static_cast<std::int32_t>(whole)};
+    }
+    return integer_value(scan_word<0>(word, shapes));
   } else {
     return read_integer_exactly(field);
   }
@@ -194,12 +138,13 @@ template <std::size_t Width>
 
 // Fw.d of a field of Width columns (field.size() == Width).
 template <std::size_t Width, std::int32_t Decimals>
-[[gnu::always_inline]] inline field_result<float> read_real_field(std::string_view field) {
+[[gnu::always_inline]] inline field_result<float> read_real_field(std::string_view field,
+                                                                  shape_table& shapes) {
   static_assert(Width >= 1 && Width <= static_cast<std::size_t>(max_field_width));
   static_assert(Decimals >= 0 && static_cast<std::size_t>(Decimals) <= Width);
   if constexpr (Width <= columns::columns_in_word) {
     return real_value<Decimals>(
-        scan_word<Width, Decimals>(columns::field_word<Width>(field.data())), field);
+        scan_word<Decimals>(columns::field_word<Width>(field.data()), shapes), field);
   } else {
     return read_real_exactly(field, Decimals);
   }
@@ -209,11 +154,12 @@ template <std::size_t Width, std::int32_t Decimals>
 // each through the one scanner, in one loop out of line: converted in column
 // order up to the first that holds no value.
 template <typename Read, typename Value>
-[[gnu::noinline]] row_result read_marked_fields(const char* columns, Value* values,
-                                                std::uint32_t which) {
+[[gnu::always_inline]] inline row_result read_marked_fields(const char* columns, Value* values,
+                                                            std::uint32_t which,
+                                                            shape_table& shapes) {
   for (; which != 0; which &= which - 1) {
     const auto k = static_cast<std::size_t>(std::countr_zero(which));
-    const auto result = Read::field(columns + Read::width * k);
+    const auto result = Read::field(columns + Read::width * k, shapes);
     if (result.failure != field_failure::none) return {k, result.failure};
     values[k] = result.value;
   }
@@ -223,25 +169,26 @@ template <typename Read, typename Value>
 template <std::size_t Width>
 struct integer_fields {
   static constexpr std::size_t width = Width;
-  [[gnu::always_inline]] static field_result<std::int32_t> field(const char* text) {
-    return read_integer_field<Width>({text, Width});
+  [[gnu::always_inline]] static field_result<std::int32_t> field(const char* text,
+                                                                 shape_table& shapes) {
+    return read_integer_field<Width>({text, Width}, shapes);
   }
 };
 
 template <std::size_t Width, std::int32_t Decimals>
 struct real_fields {
   static constexpr std::size_t width = Width;
-  [[gnu::always_inline]] static field_result<float> field(const char* text) {
-    return read_real_field<Width, Decimals>({text, Width});
+  [[gnu::always_inline]] static field_result<float> field(const char* text, shape_table& shapes) {
+    return read_real_field<Width, Decimals>({text, Width}, shapes);
   }
 };
 
 // Count Iw fields side by side.
 template <std::size_t Width, std::size_t Count>
-row_result read_integer_row(const char* columns, std::int32_t* values) {
+row_result read_integer_row(const char* columns, std::int32_t* values, shape_table& shapes) {
   static_assert(Count >= 1 && Count <= 32);
   const row_result result = read_marked_fields<integer_fields<Width>>(
-      columns, values, static_cast<std::uint32_t>((std::uint64_t{1} << Count) - 1));
+      columns, values, static_cast<std::uint32_t>((std::uint64_t{1} << Count) - 1), shapes);
   return result.failure == field_failure::none ? row_result{Count} : result;
 }
 
@@ -250,7 +197,7 @@ row_result read_integer_row(const char* columns, std::int32_t* values) {
 // are converted there, whatever their neighbours hold, and only the others go
 // through the one scanner.
 template <std::size_t Width, std::int32_t Decimals, std::size_t Count>
-row_result read_real_row(const char* columns, float* values) {
+row_result read_real_row(const char* columns, float* values, shape_table& shapes) {
   static_assert(Count >= 1 && Count <= 32);
   auto others = static_cast<std::uint32_t>((std::uint64_t{1} << Count) - 1);
   if constexpr (written_rows::takes<Width, Decimals, Count>) {
@@ -260,7 +207,7 @@ row_result read_real_row(const char* columns, float* values) {
     }
   }
   const row_result result =
-      read_marked_fields<real_fields<Width, Decimals>>(columns, values, others);
+      read_marked_fields<real_fields<Width, Decimals>>(columns, values, others, shapes);
   return result.failure == field_failure::none ? row_result{Count} : result;
 }
 

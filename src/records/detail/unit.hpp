@@ -15,6 +15,7 @@
 #include "records/detail/field_limits.hpp"
 #include "records/detail/overlay_layers.hpp"
 #include "records/detail/record_reader.hpp"
+#include "records/detail/shape_plans.hpp"
 
 namespace records::detail {
 
@@ -64,6 +65,7 @@ struct alignas(4096) unit_buffers {  // NOLINT(cppcoreguidelines-pro-type-member
   std::array<char, output_capacity> output;
   std::array<char, PATH_MAX> long_file_name;
   reader_block read_block;
+  shape_table::memory shapes;
 };
 
 // What a file's metadata shows of its contents, taken when it is first read.
@@ -88,8 +90,9 @@ struct file_state {
 // them.
 class input_channel {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded_ is filled on use
  public:
-  void start(int fd, reader_block& block, bool created) {
+  void start(int fd, reader_block& block, shape_table::memory& shapes, bool created) {
     reader_.reset(fd, block);
+    shapes_ = shape_table(shapes);
     created_ = created;
   }
 
@@ -108,6 +111,8 @@ class input_channel {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded
   int error_number() const { return reader_.error_number(); }
   // The file did not exist: connecting created it empty.
   bool created() const { return created_; }
+  // The plans of the field shapes met in the unit's records.
+  shape_table& shapes() { return shapes_; }
 
   // The `width` columns of `record` from `column` on: a view into the record, or
   // a copy completed with blanks where the record ends first.
@@ -125,6 +130,7 @@ class input_channel {  // NOLINT(cppcoreguidelines-pro-type-member-init): padded
                                                   std::size_t width);
 
   record_reader reader_;
+  shape_table shapes_;
   bool created_ = false;
   bool again_ = false;  // the next statement reads the current record again
   // A field that runs past the end of its record, completed with blanks.

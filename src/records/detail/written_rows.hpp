@@ -8,6 +8,8 @@
 #include <limits>
 #include <type_traits>
 
+#include "records/detail/shape_plans.hpp"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -18,11 +20,6 @@
 // digits to the end. A row is classified at once, sixteen columns to a vector,
 // and every field in that shape converted there, whatever its neighbours hold.
 namespace records::detail {
-
-// 10^k for k <= 10 is exact in binary32, as is every integer up to 2^24, so one
-// division (or multiplication) of the two rounds the decimal value once, correctly.
-inline constexpr float exact_powers_of_ten[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                                1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
 namespace written_rows {
 
