@@ -180,7 +180,7 @@ std::uint32_t join_field(std::uint64_t digit_values) {
 // half), 0 for a column that is no digit; and the power of ten the first half
 // is worth, 10^(digit columns in the second). Every weight fits 16 bits.
 struct column_weights {
-  alignas(16) std::array<std::int16_t, 8> weights{};
+  std::array<std::int16_t, 8> weights{};
   std::uint32_t first_half_scale = 1;
 };
 

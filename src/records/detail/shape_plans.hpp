@@ -60,7 +60,7 @@ struct shape_plan {
 
   // The digit columns, joined in order, whatever lies between them: the
   // mantissa's digits, then the exponent's.
-  columns::column_weights digits;
+  alignas(16) columns::column_weights digits;
   // 10^(the exponent's digits): the joined number's quotient by it is the
   // mantissa, its remainder r the exponent's digits.
   std::uint32_t divisor = 1;
@@ -92,7 +92,7 @@ inline constexpr std::uint64_t no_shape = 0x3231323132313231;  // "12121212"
 // it displaces to that one's other slot.
 class shape_table {
  public:
-  static constexpr int slot_bits = 7;
+  static constexpr int slot_bits = 6;
   static constexpr std::size_t slots = std::size_t{1} << slot_bits;
 
   // Never initialised: the shapes are filled when the first plan is placed.
