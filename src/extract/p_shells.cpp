@@ -1,6 +1,6 @@
 #include "extract/p_shells.hpp"
 
-#include "records/compare_string.hpp"
+#include "extract/compare_string.hpp"
 
 namespace extract {
 namespace {
@@ -18,7 +18,7 @@ void reorder(coefficient_table& table, std::size_t m) {
   if constexpr (fixed_columns != 0) m = fixed_columns;
   std::int32_t k = 1;
   while (k <= table.row_count) {
-    if (records::compare_string(as_text(table.row(k).orbital_label), p_shell_label) == 0) {
+    if (compare_string(as_text(table.row(k).orbital_label), p_shell_label) == 0) {
       // A shell starting in row N-1 or N takes rows past N from the table as it
       // stands: zeros, or block A's terminating row in row N+1.
       copy_columns(table, k + 1, k, m);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "extract/compare_string.hpp"
 
 namespace extract {
 namespace {
@@ -114,6 +117,33 @@ TEST(PShellReordering, TheLastRowOfAFullBlockCanStartAShell) {
   reorder_p_shells(table, 4);
   EXPECT_EQ(table.out(200, 0), 201.1f);
   EXPECT_EQ(table.out(202, 0), 200.1f);
+}
+
+TEST(CompareString, ComparesUnsignedBytesWithTheShorterTextBlankPadded) {
+  struct compare_case {
+    int line;
+    std::string_view first;
+    std::string_view second;
+    int sign;
+  };
+  const compare_case cases[] = {
+      {__LINE__, "EIGE", "EIGE", 0},
+      {__LINE__, "  Px", "  PX", 1},
+      {__LINE__, "  PX", "  Px", -1},
+      {__LINE__, "  Px", "  px", -1},
+      {__LINE__, "Px  ", "  Px", 1},
+      {__LINE__, "ab", "ab  ", 0},
+      {__LINE__, "ab  ", "ab", 0},
+      {__LINE__, "ab", "ab\x01", 1},    // the padding blank sorts after \x01
+      {__LINE__, "a\xFF", "a\x01", 1},  // unsigned: 0xFF is the largest byte
+      {__LINE__, "", "", 0},
+      {__LINE__, "", "    ", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "line " << c.line);
+    const int result = compare_string(c.first, c.second);
+    EXPECT_EQ((result > 0) - (result < 0), c.sign);
+  }
 }
 
 }  // namespace

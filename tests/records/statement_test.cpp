@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "records/compare_string.hpp"
 #include "support/statement_fixture.hpp"
 
 namespace records {
@@ -350,33 +349,6 @@ TEST_F(Statement, ARefusedWriteIsFatalAndKeepsExactlyTheRecordsBeforeIt) {
             })).view(),
             "eigpick: /dev/full (unit 7), statement line 60: cannot write the file: No space "
             "left on device");
-}
-
-TEST(CompareString, ComparesUnsignedBytesWithTheShorterTextBlankPadded) {
-  struct compare_case {
-    int line;
-    std::string_view first;
-    std::string_view second;
-    int sign;
-  };
-  const compare_case cases[] = {
-      {__LINE__, "EIGE", "EIGE", 0},
-      {__LINE__, "  Px", "  PX", 1},
-      {__LINE__, "  PX", "  Px", -1},
-      {__LINE__, "  Px", "  px", -1},
-      {__LINE__, "Px  ", "  Px", 1},
-      {__LINE__, "ab", "ab  ", 0},
-      {__LINE__, "ab  ", "ab", 0},
-      {__LINE__, "ab", "ab\x01", 1},    // the padding blank sorts after \x01
-      {__LINE__, "a\xFF", "a\x01", 1},  // unsigned: 0xFF is the largest byte
-      {__LINE__, "", "", 0},
-      {__LINE__, "", "    ", 0},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "line " << c.line);
-    const int result = compare_string(c.first, c.second);
-    EXPECT_EQ((result > 0) - (result < 0), c.sign);
-  }
 }
 
 }  // namespace

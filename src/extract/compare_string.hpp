@@ -4,9 +4,8 @@
 #include <cstddef>
 #include <string_view>
 
-namespace records {
+namespace extract {
 
-namespace detail {
 // compare_string for texts of different lengths, the shorter padded with blanks.
 [[gnu::noinline]] inline int compare_padded(std::string_view first, std::string_view second) {
   const std::size_t length = std::max(first.size(), second.size());
@@ -17,7 +16,6 @@ namespace detail {
   }
   return 0;
 }
-}  // namespace detail
 
 // Negative, zero or positive as `first` sorts before, equal to or after `second`,
 // bytes compared unsigned, the shorter text taken as padded with blanks.
@@ -31,7 +29,7 @@ inline int compare_string(std::string_view first, std::string_view second) {
     }
     return 0;
   }
-  return detail::compare_padded(first, second);
+  return compare_padded(first, second);
 }
 
-}  // namespace records
+}  // namespace extract
