@@ -39,6 +39,11 @@ struct alignas(4096) unit_memory {  // NOLINT(cppcoreguidelines-pro-type-member-
 // blocked in the thread that made it, and those its writes raise are taken
 // before it goes, so that a reader that went away or a file size limit is a
 // refused write, never a signal to the process that holds the table.
+namespace engine {
+class record_input;
+class record_output;
+}  // namespace engine
+
 class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see states_
  public:
   // Files are named from the working directory, or from the directory open as
@@ -78,6 +83,24 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
   // lost.
   void stop_string();
 
+  // The next statement on the unit reads its current record again.
+  void st_backspace(std::int32_t unit);
+
+  // Ends the run after a unit's file refused its records: the report names the
+  // statement whose bytes it refused.
+  [[noreturn, gnu::noinline, gnu::cold]] void fail_write(std::int32_t unit);
+
+  // Ends the run after a statement's failure: the error is given the
+  // statement's source, line, unit and file, every unit is closed (all that was
+  // written stays in its file), and the error unwinds to the process entry.
+  [[noreturn, gnu::noinline, gnu::cold]] void fail(const statement_params& params,
+                                                   fatal_error error);
+
+ private:
+  // Statements as they run reach the units' channels; nothing else does.
+  friend class engine::record_input;
+  friend class engine::record_output;
+
   // What a statement reads or writes through: the unit named in `params`, which
   // remembers the statement for later reports. A unit not connected is fatal.
   // The records that write statements gather reach their files before any read
@@ -100,20 +123,6 @@ class unit_table {  // NOLINT(cppcoreguidelines-pro-type-member-init): see state
     return unit.output;
   }
 
-  // The next statement on the unit reads its current record again.
-  void st_backspace(std::int32_t unit);
-
-  // Ends the run after a unit's file refused its records: the report names the
-  // statement whose bytes it refused.
-  [[noreturn, gnu::noinline, gnu::cold]] void fail_write(std::int32_t unit);
-
-  // Ends the run after a statement's failure: the error is given the
-  // statement's source, line, unit and file, every unit is closed (all that was
-  // written stays in its file), and the error unwinds to the process entry.
-  [[noreturn, gnu::noinline, gnu::cold]] void fail(const statement_params& params,
-                                                   fatal_error error);
-
- private:
   void block_write_signals();
   detail::unit* slot(std::size_t index) { return states_.slot(index); }
   // A slot whose unit is connected: in use, and not only waiting to be read to
