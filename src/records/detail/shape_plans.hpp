@@ -73,8 +73,6 @@ struct shape_plan {
   const decimal_scale* scales = &decimal_scales[0][largest_scale];
   std::uint8_t flags = 0;
   field_failure failure = field_failure::none;
-
-  bool has(std::uint8_t flag) const { return (flags & flag) != 0; }
 };
 
 // A field's shape: its word with every digit taken as the character
