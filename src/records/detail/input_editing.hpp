@@ -79,7 +79,6 @@ template <std::int32_t Decimals>
 
 // Iw in the shape a format writes a whole number in: blanks, then digits to
 // the last column: false for any other shape, which the scanner then reads.
-// (Reals are seldom spelled so.)
 template <std::size_t Width>
 [[gnu::always_inline]] inline bool written_whole_number(std::uint64_t word, std::uint32_t& value) {
   using namespace columns;

@@ -123,8 +123,9 @@ const shape_plan& shape_table::learn(std::uint64_t shape) {
     const std::uint64_t mixed = hash(planned);
     return std::pair{first_slot(mixed), second_slot(mixed)};
   };
+  const shape_plan planned = plan_of_shape(shape);
   std::uint64_t moving = shape;
-  shape_plan plan = plan_of_shape(shape);
+  shape_plan plan = planned;
   auto [at, other] = slots_of(shape);
   if (room_->shapes[at] != no_shape && room_->shapes[other] == no_shape) at = other;
   // A displaced shape moves to its other slot, up to a few times; one still
@@ -139,7 +140,7 @@ const shape_plan& shape_table::learn(std::uint64_t shape) {
   const auto [first, second] = slots_of(shape);
   if (room_->shapes[first] == shape) return room_->plans[first];
   if (room_->shapes[second] == shape) return room_->plans[second];
-  room_->unplaced = plan_of_shape(shape);
+  room_->unplaced = planned;
   return room_->unplaced;
 }
 
